@@ -1,0 +1,188 @@
+#include "imaging/drawing.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+namespace qv {
+
+namespace {
+
+TRect Clip(const TRect& r, const TBitmap& s) {
+  return TRect{std::max(r.Left, 0), std::max(r.Top, 0), std::min(r.Right, s.Width()),
+               std::min(r.Bottom, s.Height())};
+}
+
+void FillSpan(TBitmap& surface, int y, int x0, int x1, uint32_t rgb) {
+  if (x0 >= x1) return;
+  if (surface.PixelFormat() == TPixelFormat::pf24bit) {
+    uint8_t* row = surface.PixelRow(y);
+    for (int x = x0; x < x1; ++x) {
+      row[3 * x] = BlueOf(rgb);
+      row[3 * x + 1] = GreenOf(rgb);
+      row[3 * x + 2] = RedOf(rgb);
+    }
+    return;
+  }
+  for (int x = x0; x < x1; ++x) surface.SetPixelRgb(x, y, rgb);
+}
+
+}  // namespace
+
+void FillRect(TBitmap& surface, const TRect& rect, TColor color) {
+  TRect c = Clip(rect, surface);
+  uint32_t rgb = ResolveColor(color) & 0xFFFFFF;
+  for (int y = c.Top; y < c.Bottom; ++y) FillSpan(surface, y, c.Left, c.Right, rgb);
+}
+
+void FrameRect(TBitmap& surface, const TRect& rect, TColor color) {
+  if (rect.Right <= rect.Left || rect.Bottom <= rect.Top) return;
+  FillRect(surface, TRect{rect.Left, rect.Top, rect.Right, rect.Top + 1}, color);
+  FillRect(surface, TRect{rect.Left, rect.Bottom - 1, rect.Right, rect.Bottom}, color);
+  FillRect(surface, TRect{rect.Left, rect.Top, rect.Left + 1, rect.Bottom}, color);
+  FillRect(surface, TRect{rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, color);
+}
+
+void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen) {
+  const int64_t w = static_cast<int64_t>(rect.Right) - rect.Left;
+  const int64_t h = static_cast<int64_t>(rect.Bottom) - rect.Top;
+  if (w <= 0 || h <= 0) return;
+  // In doubled coordinates the pixel centre (x + 0.5, y + 0.5) relative to
+  // the rectangle's centre is (2x + 1 - (L + R), 2y + 1 - (T + B)), and the
+  // ellipse is px^2 h^2 + py^2 w^2 <= w^2 h^2: all integers, no rounding.
+  auto inside = [&](int64_t x, int64_t y) {
+    if (x < rect.Left || x >= rect.Right || y < rect.Top || y >= rect.Bottom) return false;
+    __int128 px = 2 * x + 1 - (static_cast<int64_t>(rect.Left) + rect.Right);
+    __int128 py = 2 * y + 1 - (static_cast<int64_t>(rect.Top) + rect.Bottom);
+    return px * px * h * h + py * py * w * w <= static_cast<__int128>(w) * w * h * h;
+  };
+  uint32_t fillRgb = ResolveColor(fill) & 0xFFFFFF;
+  uint32_t penRgb = ResolveColor(pen) & 0xFFFFFF;
+  TRect c = Clip(rect, surface);
+  for (int y = c.Top; y < c.Bottom; ++y)
+    for (int x = c.Left; x < c.Right; ++x) {
+      if (!inside(x, y)) continue;
+      bool edge = !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
+      surface.SetPixelRgb(x, y, edge ? penRgb : fillRgb);
+    }
+}
+
+namespace {
+
+void Copy(const TBitmap& source, TBitmap& destination, int x, int y, bool useKey, uint32_t key) {
+  int x0 = std::max(0, x), y0 = std::max(0, y);
+  int x1 = std::min(destination.Width(), x + source.Width());
+  int y1 = std::min(destination.Height(), y + source.Height());
+  if (x0 >= x1 || y0 >= y1) return;
+  const bool fast = !useKey && source.PixelFormat() == destination.PixelFormat() &&
+                    source.PixelBits() >= 8 && source.Palette() == destination.Palette() &&
+                    source.Masks() == destination.Masks();
+  for (int dy = y0; dy < y1; ++dy) {
+    if (fast) {
+      size_t bpp = source.PixelBits() / 8;
+      std::memcpy(destination.PixelRow(dy) + x0 * bpp, source.PixelRow(dy - y) + (x0 - x) * bpp,
+                  (x1 - x0) * bpp);
+      continue;
+    }
+    for (int dx = x0; dx < x1; ++dx) {
+      uint32_t rgb = source.GetPixelRgb(dx - x, dy - y);
+      if (useKey && rgb == key) continue;
+      destination.SetPixelRgb(dx, dy, rgb);
+    }
+  }
+}
+
+}  // namespace
+
+void CopySurface(const TBitmap& source, TBitmap& destination, int x, int y) {
+  Copy(source, destination, x, y, false, 0);
+}
+
+void CopySurfaceTransparent(const TBitmap& source, TBitmap& destination, int x, int y,
+                            TColor transparent) {
+  Copy(source, destination, x, y, true, ResolveColor(transparent) & 0xFFFFFF);
+}
+
+std::string StripPrefixes(const std::string& text, int* underlined) {
+  std::string out;
+  int mark = -1;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '&' && i + 1 < text.size()) {
+      ++i;
+      if (text[i] != '&' && mark < 0) mark = static_cast<int>(out.size());
+    } else if (text[i] == '&') {
+      continue;  // a trailing "&" marks nothing and is not drawn
+    }
+    out.push_back(text[i]);
+  }
+  if (underlined) *underlined = mark;
+  return out;
+}
+
+namespace {
+
+// A deterministic stand-in for the platform's fonts: every visible character
+// is a solid block, so tests can reason about exactly which pixels are ink.
+class BlockTextRenderer final : public TextRenderer {
+ public:
+  void DrawText(TBitmap& surface, const std::string& text, TRect& rect,
+                const TextStyle& style) override {
+    std::string shown = (style.Flags & tfNoPrefix) ? text : StripPrefixes(text, nullptr);
+    const int height = std::max(1, style.Font.Height);
+    const int advance = Advance(style.Font);
+    std::vector<std::string> lines;
+    std::string line;
+    for (char ch : shown) {
+      if (ch == '\n') {
+        lines.push_back(line);
+        line.clear();
+      } else if (ch != '\r') {
+        line.push_back(ch);
+      }
+    }
+    lines.push_back(line);
+    if (style.Flags & tfSingleLine) lines = {shown};
+    int widest = 0;
+    for (const auto& l : lines) widest = std::max(widest, static_cast<int>(l.size()) * advance);
+    if (style.Flags & tfCalcRect) {
+      rect.Right = rect.Left + widest;
+      rect.Bottom = rect.Top + height * static_cast<int>(lines.size());
+      return;
+    }
+    TRect clip = rect;
+    if (style.Opaque) FillRect(surface, clip, style.Background);
+    uint32_t ink = ResolveColor(style.Color) & 0xFFFFFF;
+    int top = rect.Top;
+    if (style.Flags & tfVCenter) top += (rect.Height() - height * static_cast<int>(lines.size())) / 2;
+    for (const auto& l : lines) {
+      int w = static_cast<int>(l.size()) * advance;
+      int left = rect.Left;
+      if (style.Flags & tfCenter) left += (rect.Width() - w) / 2;
+      else if (style.Flags & tfRight) left = rect.Right - w;
+      for (size_t i = 0; i < l.size(); ++i) {
+        if (l[i] == ' ' || l[i] == '\t') continue;
+        int gx = left + static_cast<int>(i) * advance;
+        for (int y = top + height / 4; y < top + height - height / 8; ++y)
+          for (int x = gx; x < gx + advance - 1; ++x)
+            if (x >= clip.Left && x < clip.Right && y >= clip.Top && y < clip.Bottom)
+              surface.SetPixelRgb(x, y, ink);
+      }
+      top += height;
+    }
+  }
+
+  int TextHeight(const TFont& font) override { return std::max(1, font.Height); }
+
+ private:
+  static int Advance(const TFont& font) { return std::max(2, (font.Height + 1) / 2); }
+};
+
+BlockTextRenderer g_block;
+TextRenderer* g_renderer = &g_block;
+
+}  // namespace
+
+TextRenderer& CurrentTextRenderer() { return *g_renderer; }
+void SetTextRenderer(TextRenderer* renderer) { g_renderer = renderer ? renderer : &g_block; }
+
+}  // namespace qv
