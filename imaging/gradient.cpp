@@ -1,0 +1,381 @@
+#include "imaging/gradient.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "imaging/exceptions.h"
+#include "imaging/numeric.h"
+
+namespace qv {
+
+namespace {
+
+constexpr long double kTwoPi = 2 * kPi;
+
+constexpr uint32_t Pack(uint8_t alpha, uint8_t red, uint8_t green, uint8_t blue) {
+  return alpha | (red << 8) | (green << 16) | (static_cast<uint32_t>(blue) << 24);
+}
+constexpr uint8_t PackedAlpha(uint32_t c) { return c & 0xFF; }
+constexpr uint8_t PackedRed(uint32_t c) { return (c >> 8) & 0xFF; }
+constexpr uint8_t PackedGreen(uint32_t c) { return (c >> 16) & 0xFF; }
+constexpr uint8_t PackedBlue(uint32_t c) { return (c >> 24) & 0xFF; }
+
+// One interpolated channel: v = (p - prev) * (new - old) / (q - prev) + old,
+// in extended precision, held as a double, then clamped and rounded.
+uint8_t InterpolateChannel(double p, double prev, double q, int32_t from, int32_t to) {
+  long double v = (static_cast<long double>(p) - prev) * static_cast<long double>(to - from);
+  v = v / (static_cast<long double>(q) - prev) + from;
+  double held = ToDouble(v);
+  if (held < 0) return 0;
+  if (held > 255) return 255;
+  return static_cast<uint8_t>(Round(held));
+}
+
+// What the walk over the sorted stops found for a position: the first stop
+// at or above it, and whether it was an exact hit. Two positions with the
+// same outcome are coloured by the same monotone formula.
+struct WalkOutcome {
+  int32_t Stop = 0;
+  bool Exact = false;
+  friend bool operator==(const WalkOutcome&, const WalkOutcome&) = default;
+};
+
+}  // namespace
+
+void TKelvoGradientColor::SetPosition(double value) {
+  if (!(value >= 0)) throw Exception("Position must be more than zero.");
+  if (value > 1) throw Exception("Position must be less than 1.");
+  position_ = value;
+}
+
+void TKelvoGradientColor::Assign(const TPersistent* source) {
+  const auto* other = dynamic_cast<const TKelvoGradientColor*>(source);
+  if (!other) {
+    throw EConvertError(std::string("Cannot assign a ") + (source ? source->ClassName() : "nil") +
+                        " to a " + ClassName());
+  }
+  color_ = other->color_;
+  alpha_ = other->alpha_;
+  position_ = other->position_;
+  visible_ = other->visible_;
+}
+
+TKelvoGradientColor& TKelvoGradientColors::Add() {
+  items_.push_back(std::unique_ptr<TKelvoGradientColor>(new TKelvoGradientColor()));
+  return *items_.back();
+}
+
+TKelvoGradientColor& TKelvoGradientColors::Items(int index) {
+  if (index < 0 || index >= Count()) throw EStringListError("List index out of bounds (" + std::to_string(index) + ")");
+  return *items_[index];
+}
+
+const TKelvoGradientColor& TKelvoGradientColors::Items(int index) const {
+  return const_cast<TKelvoGradientColors*>(this)->Items(index);
+}
+
+void TKelvoGradient::SetAngle(double value) {
+  // Whole turns are removed exactly; fmod gives the same result as taking
+  // 360 off repeatedly, without looping for ever on huge values.
+  if (!std::isfinite(value)) ThrowInvalidOp();
+  if (value >= 360) value = std::fmod(value, 360.0);
+  if (value < -360) value = std::fmod(value, 360.0);
+  while (value < 0) value += 360;
+  angle_ = value;
+}
+
+std::string TKelvoGradient::HomePage() const { return "https://kelvo.example/gradient/"; }
+
+void TKelvoGradient::SortColors() {
+  sorted_index_.clear();
+  for (int i = 0; i < colors_.Count(); ++i)
+    if (colors_.Items(i).Visible()) sorted_index_.push_back(i);
+  visible_count_ = static_cast<int32_t>(sorted_index_.size());
+  // A plain exchange sort; its order for equal positions is part of the
+  // painting result, so no other sort may stand in for it.
+  for (int32_t i = 0; i + 1 < visible_count_; ++i)
+    for (int32_t k = i + 1; k < visible_count_; ++k)
+      if (colors_.Items(sorted_index_[k]).Position() < colors_.Items(sorted_index_[i]).Position())
+        std::swap(sorted_index_[i], sorted_index_[k]);
+}
+
+void TKelvoGradient::PrepareLinear(int32_t CenterX, int32_t CenterY) {
+  double r = ToDouble(static_cast<long double>(angle_) * kPi / 180);
+  slope_ = ToDouble(Divide(-Sin(r), Cos(r)));
+  offset_ = ToDouble(static_cast<long double>(CenterX) * slope_ - CenterY);
+  norm_ = ToDouble(Sqrt(static_cast<long double>(slope_) * slope_ + 1));
+  max_distance_ = 0;
+  auto distance = [&](int32_t x, int32_t y) {
+    long double v = (static_cast<long double>(y) - static_cast<long double>(x) * slope_) + offset_;
+    return ToDouble(std::fabs(v) / norm_);
+  };
+  if (slope_ == 0) {
+    // x * (+-0) is a zero and y - 0 is y exactly, so every pixel of a row
+    // has the row's first distance.
+    for (int32_t y = 0; y < surface_height_ && surface_width_ > 0; ++y)
+      max_distance_ = std::max(max_distance_, distance(0, y));
+  } else {
+    for (int32_t y = 0; y < surface_height_; ++y)
+      for (int32_t x = 0; x < surface_width_; ++x) {
+        double d = distance(x, y);
+        if (d > max_distance_) max_distance_ = d;
+      }
+  }
+  if (max_distance_ == 0) max_distance_ = 1;
+}
+
+namespace {
+
+// Squared distance from the centre. Held in 64 bits so that centres far
+// outside the surface cannot overflow.
+int64_t SquaredDistance(int32_t x, int32_t y, int32_t cx, int32_t cy) {
+  int64_t dx = static_cast<int64_t>(x) - cx, dy = static_cast<int64_t>(y) - cy;
+  return dx * dx + dy * dy;
+}
+
+}  // namespace
+
+void TKelvoGradient::PrepareRadial(int32_t CenterX, int32_t CenterY) {
+  max_distance_ = 0;
+  if (surface_width_ > 0 && surface_height_ > 0) {
+    // The squared distance is a convex function, so over the surface it is
+    // largest at a corner; the root and the rounding keep that order.
+    int64_t best = 0;
+    for (int32_t x : {0, surface_width_ - 1})
+      for (int32_t y : {0, surface_height_ - 1})
+        best = std::max(best, SquaredDistance(x, y, CenterX, CenterY));
+    max_distance_ = ToDouble(Sqrt(static_cast<long double>(best)));
+  }
+  if (max_distance_ == 0) max_distance_ = 1;
+}
+
+double TKelvoGradient::GetColorPosition(int32_t X, int32_t Y, int32_t CenterX, int32_t CenterY) {
+  double p = 0;
+  switch (type_) {
+    case gtLinear: {
+      long double v = (static_cast<long double>(Y) - static_cast<long double>(X) * slope_) + offset_;
+      double d = ToDouble(std::fabs(v) / norm_);
+      p = ToDouble(static_cast<long double>(d) / max_distance_);
+      break;
+    }
+    case gtRadial: {
+      double d = ToDouble(Sqrt(static_cast<long double>(SquaredDistance(X, Y, CenterX, CenterY))));
+      p = ToDouble(static_cast<long double>(d) / max_distance_);
+      break;
+    }
+    case gtAngle: {
+      double t;
+      if (X == CenterX) {
+        t = -1.5707963267948966;
+      } else {
+        long double ratio = static_cast<long double>(static_cast<int64_t>(CenterY) - Y) /
+                            static_cast<long double>(static_cast<int64_t>(X) - CenterX);
+        t = ToDouble(ArcTan(ratio));
+      }
+      if (t < 0) t = ToDouble(t + kPi);
+      if (Y > CenterY) t = ToDouble(t + kPi);
+      if (Y == CenterY && X < CenterX) t = 3.141592653589793;
+      if (Y == CenterY && X > CenterX) t = 0;
+      t = ToDouble(t - static_cast<long double>(ToDouble(static_cast<long double>(angle_) * kPi / 180)));
+      while (t < 0) t = ToDouble(t + kTwoPi);
+      while (t > kTwoPi) t = ToDouble(t - kTwoPi);
+      p = ToDouble(t / kTwoPi);
+      break;
+    }
+    case gtCustom:
+      p = 0;
+      if (on_color_pixel_) on_color_pixel_(TPoint{X, Y}, p);
+      break;
+    default:
+      p = 0;
+  }
+  if (reverse_) p = ToDouble(1 - static_cast<long double>(p));
+  return p;
+}
+
+uint32_t TKelvoGradient::ColorAtPosition(double p) const {
+  double prev = -1;
+  for (int32_t k = 0; k < visible_count_; ++k) {
+    const TKelvoGradientColor& s = colors_.Items(sorted_index_[k]);
+    double q = s.Position();
+    if (q == p) {
+      uint32_t c = ResolveColor(s.Color());
+      return Pack(s.Alpha(), RedOf(c), GreenOf(c), BlueOf(c));
+    }
+    if (q < p) {
+      prev = q;
+      continue;
+    }
+    if (q > p) {
+      if (k == 0) return 0;  // before the first stop: blank
+      const TKelvoGradientColor& b = colors_.Items(sorted_index_[k - 1]);
+      uint32_t cs = ResolveColor(s.Color()), cb = ResolveColor(b.Color());
+      uint8_t red = InterpolateChannel(p, prev, q, RedOf(cb), RedOf(cs));
+      uint8_t green = InterpolateChannel(p, prev, q, GreenOf(cb), GreenOf(cs));
+      uint8_t blue = InterpolateChannel(p, prev, q, BlueOf(cb), BlueOf(cs));
+      uint8_t alpha = InterpolateChannel(p, prev, q, b.Alpha(), s.Alpha());
+      return Pack(alpha, red, green, blue);
+    }
+    // A NaN position compares with nothing: the walk goes on and ends blank.
+  }
+  return 0;
+}
+
+uint32_t TKelvoGradient::GetPixelColor(int32_t X, int32_t Y, int32_t CenterX, int32_t CenterY) {
+  return ColorAtPosition(GetColorPosition(X, Y, CenterX, CenterY));
+}
+
+uint8_t TKelvoGradient::BlendChannel(uint8_t Old, uint8_t New, uint8_t Alpha) {
+  if (Alpha == 255) return New;
+  if (Alpha == 0) return Old;
+  return static_cast<uint8_t>((New * Alpha + Old * (255 - Alpha)) / 255);
+}
+
+namespace {
+
+inline void BlendPixel(uint8_t* px, uint32_t c) {
+  uint8_t a = PackedAlpha(c);
+  if (a == 0) return;
+  if (a == 255) {
+    px[0] = PackedBlue(c);
+    px[1] = PackedGreen(c);
+    px[2] = PackedRed(c);
+    return;
+  }
+  px[0] = TKelvoGradient::BlendChannel(px[0], PackedBlue(c), a);
+  px[1] = TKelvoGradient::BlendChannel(px[1], PackedGreen(c), a);
+  px[2] = TKelvoGradient::BlendChannel(px[2], PackedRed(c), a);
+}
+
+}  // namespace
+
+void TKelvoGradient::PaintGradient(int32_t CenterX, int32_t CenterY, TBitmap& Bitmap) {
+  SortColors();
+  surface_width_ = Bitmap.Width();
+  surface_height_ = Bitmap.Height();
+  if (type_ == gtLinear) PrepareLinear(CenterX, CenterY);
+  if (type_ == gtRadial) PrepareRadial(CenterX, CenterY);
+  Bitmap.SetPixelFormat(TPixelFormat::pf24bit);
+  if (surface_width_ <= 0 || surface_height_ <= 0) return;
+
+  // Two shortcuts give exactly the bytes of the pixel-by-pixel rule:
+  // a horizontal line makes every pixel of a row share its position, and a
+  // radial position depends only on the integer squared distance.
+  if (type_ == gtLinear && slope_ == 0) {
+    for (int32_t y = 0; y < surface_height_; ++y) {
+      uint8_t* row = Bitmap.PixelRow(y);
+      uint32_t c = GetPixelColor(0, y, CenterX, CenterY);
+      for (int32_t x = 0; x < surface_width_; ++x) BlendPixel(row + 3 * x, c);
+    }
+    return;
+  }
+  if (type_ == gtRadial) {
+    PaintRadialBands(CenterX, CenterY, Bitmap);
+    return;
+  }
+  PaintPerPixel(CenterX, CenterY, Bitmap);
+}
+
+void TKelvoGradient::PaintPerPixel(int32_t CenterX, int32_t CenterY, TBitmap& bitmap) {
+  for (int32_t y = 0; y < surface_height_; ++y) {
+    uint8_t* row = bitmap.PixelRow(y);
+    for (int32_t x = 0; x < surface_width_; ++x)
+      BlendPixel(row + 3 * x, GetPixelColor(x, y, CenterX, CenterY));
+  }
+}
+
+void TKelvoGradient::PaintRadialBands(int32_t CenterX, int32_t CenterY, TBitmap& bitmap) {
+  // The colour of a pixel is a function of s = dx^2 + dy^2 alone. Along s the
+  // position never decreases (root, division by a positive constant and
+  // every rounding are monotone; Reverse only mirrors it), so the stop the
+  // walk ends at never moves back, and between two stops every channel is a
+  // chain of monotone operations of the position. Hence if both ends of an
+  // interval of s meet the same stop the same way and get the same colour,
+  // every s inside gets it too. Splitting intervals until that holds finds
+  // the bands of equal colour with a few thousand evaluations instead of one
+  // per pixel, and each band is exactly what the per-pixel rule paints.
+  auto position = [&](int64_t s) {
+    double d = ToDouble(Sqrt(static_cast<long double>(s)));
+    double p = ToDouble(static_cast<long double>(d) / max_distance_);
+    if (reverse_) p = ToDouble(1 - static_cast<long double>(p));
+    return p;
+  };
+  auto outcome = [&](double p) {
+    WalkOutcome o{visible_count_, false};
+    for (int32_t k = 0; k < visible_count_; ++k) {
+      double q = colors_.Items(sorted_index_[k]).Position();
+      if (q >= p) {
+        o = WalkOutcome{k, q == p};
+        break;
+      }
+    }
+    return o;
+  };
+  struct Sample {
+    int64_t s;
+    uint32_t color;
+    WalkOutcome walk;
+  };
+  auto sample = [&](int64_t s) {
+    double p = position(s);
+    if (std::isnan(p)) ThrowInvalidOp();  // cannot happen: s >= 0 and MaxDistance > 0
+    return Sample{s, ColorAtPosition(p), outcome(p)};
+  };
+
+  int64_t lo = INT64_MAX, hi = 0;
+  {
+    // The nearest pixel to the centre gives the smallest s, a corner the largest.
+    int32_t nx = std::clamp(CenterX, 0, surface_width_ - 1);
+    int32_t ny = std::clamp(CenterY, 0, surface_height_ - 1);
+    lo = SquaredDistance(nx, ny, CenterX, CenterY);
+    for (int32_t x : {0, surface_width_ - 1})
+      for (int32_t y : {0, surface_height_ - 1}) hi = std::max(hi, SquaredDistance(x, y, CenterX, CenterY));
+  }
+
+  // Bands as (first s, colour), in increasing s.
+  std::vector<int64_t> starts;
+  std::vector<uint32_t> colors;
+  std::vector<Sample> stack;
+  Sample first = sample(lo);
+  starts.push_back(lo);
+  colors.push_back(first.color);
+  // Depth-first over [a, b], left part first, so bands come out in order.
+  struct Range {
+    Sample a, b;
+  };
+  std::vector<Range> work;
+  if (hi > lo) work.push_back(Range{first, sample(hi)});
+  while (!work.empty()) {
+    Range r = work.back();
+    work.pop_back();
+    if (r.a.color == r.b.color && r.a.walk == r.b.walk) continue;  // one band
+    if (r.b.s - r.a.s == 1) {
+      starts.push_back(r.b.s);
+      colors.push_back(r.b.color);
+      continue;
+    }
+    Sample mid = sample(r.a.s + (r.b.s - r.a.s) / 2);
+    work.push_back(Range{mid, r.b});
+    work.push_back(Range{r.a, mid});
+  }
+
+  const size_t bands = starts.size();
+  for (int32_t y = 0; y < surface_height_; ++y) {
+    uint8_t* row = bitmap.PixelRow(y);
+    int64_t dy = static_cast<int64_t>(y) - CenterY;
+    size_t i = 0;
+    for (int32_t x = 0; x < surface_width_; ++x) {
+      int64_t dx = static_cast<int64_t>(x) - CenterX;
+      int64_t s = dx * dx + dy * dy;
+      if (x == 0) {
+        i = static_cast<size_t>(std::upper_bound(starts.begin(), starts.end(), s) - starts.begin()) - 1;
+      } else {
+        while (i + 1 < bands && starts[i + 1] <= s) ++i;
+        while (starts[i] > s) --i;
+      }
+      BlendPixel(row + 3 * x, colors[i]);
+    }
+  }
+}
+
+}  // namespace qv
