@@ -1,0 +1,101 @@
+// The base of every window the program creates.
+//
+// How a control plugs in:
+//  1. Derive from TControl. For a window class of your own, override
+//     ClassName() with a unique name (the class is registered on first use,
+//     with our window procedure). To build on a system control ("BUTTON",
+//     "COMBOBOX", ...), override SystemClass() to return its name instead:
+//     the window is subclassed right after creation.
+//  2. Handle messages in HandleMessage; return DefaultProc(...) for anything
+//     not handled. Paint in PaintContent(HDC), which WM_PAINT and
+//     screenshots both call.
+//  3. Notifications the parent receives about the control (WM_DRAWITEM,
+//     WM_MEASUREITEM, WM_COMMAND from the control, WM_NOTIFY, WM_CTLCOLOR*)
+//     are reflected to it: override OnReflected and set args.Handled and
+//     args.Result. Any TControl parent reflects; a parent that is not a
+//     TControl can call ReflectToChild itself. WM_MEASUREITEM arrives while
+//     an owner-drawn system control is still inside CreateWindowEx; it
+//     reaches the control all the same.
+//  4. Create it with Create(CreateArgs) from a form, or directly in a test.
+//     Events are std::function members called only when set.
+//
+// Lifetime: the object owns its window. Destroying the object destroys the
+// window; a window destroyed first (by its parent) detaches itself at
+// WM_NCDESTROY, so no message reaches a dead object.
+#pragma once
+
+#include <string>
+
+#include "toolkit/win.h"
+
+namespace qv::win {
+
+struct CreateArgs {
+  HWND Parent = nullptr;
+  int Left = 0;  // device pixels (forms scale their 96-dpi tables before this)
+  int Top = 0;
+  int Width = 0;
+  int Height = 0;
+  std::wstring Text;
+  DWORD Style = 0;  // WS_CHILD | WS_VISIBLE are added for child windows
+  DWORD ExStyle = 0;
+  int Id = 0;
+  HFONT Font = nullptr;  // not owned; sent with WM_SETFONT when set
+};
+
+// A message as a handler sees it: set Handled and Result to answer it.
+struct MessageArgs {
+  UINT Msg = 0;
+  WPARAM WParam = 0;
+  LPARAM LParam = 0;
+  LRESULT Result = 0;
+  bool Handled = false;
+};
+
+class TControl {
+ public:
+  TControl() = default;
+  TControl(const TControl&) = delete;
+  TControl& operator=(const TControl&) = delete;
+  virtual ~TControl();
+
+  // Creates the window; throws EOSError when the system refuses.
+  void Create(const CreateArgs& args);
+  void Destroy();
+
+  HWND Handle() const { return hwnd_; }
+  int Id() const { return id_; }
+
+  // The control object behind a window created by TControl, or nullptr.
+  static TControl* FromHandle(HWND window);
+
+  // Draws the control's content onto any DC (window, bitmap, printer).
+  virtual void PaintContent(HDC dc) { (void)dc; }
+
+ protected:
+  virtual const wchar_t* ClassName() const { return L"QvControl"; }
+  virtual const wchar_t* SystemClass() const { return nullptr; }
+  virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  virtual void OnReflected(MessageArgs& args) { (void)args; }
+  // Called once the window exists (after subclassing), before Create returns.
+  virtual void OnCreated() {}
+
+  LRESULT DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam);
+
+ private:
+  static LRESULT CALLBACK StaticWndProc(HWND, UINT, WPARAM, LPARAM);
+  static LRESULT CALLBACK SubclassProc(HWND, UINT, WPARAM, LPARAM, UINT_PTR, DWORD_PTR);
+  LRESULT Route(UINT msg, WPARAM wParam, LPARAM lParam);
+  void Detach();
+  friend bool ReflectToChild(HWND, UINT, WPARAM, LPARAM, LRESULT*);
+
+  HWND hwnd_ = nullptr;  // owned: destroyed with the object
+  int id_ = 0;
+  bool subclassed_ = false;
+};
+
+// Sends a parent's notification about a child to the child's object.
+// Returns true with *result set when the child handled it.
+bool ReflectToChild(HWND parent, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
+
+}  // namespace qv::win
