@@ -96,6 +96,7 @@ void TBitmap::Resize(int width, int height) {
   width = std::max(width, 0);
   height = std::max(height, 0);
   if (width == width_ && height == height_) return;
+  file_form_.reset();
   if (palette_.empty()) palette_ = DefaultPalette(format_);
   if (masks_ == TColorMasks{}) masks_ = DefaultMasks(format_);
   if (bits_.empty() || width_ == 0 || height_ == 0) {
@@ -167,23 +168,45 @@ void TBitmap::Materialize() const {
   }
 }
 
-uint8_t* TBitmap::PixelRow(int row) {
+uint8_t* TBitmap::RowAddress(int row) const {
   if (row < 0 || row >= height_) throw EInvalidGraphicOperation(kScanLineMessage);
   Materialize();
   size_t index = top_down_ ? static_cast<size_t>(row) : static_cast<size_t>(height_ - 1 - row);
   return bits_.data() + index * RowSize();
 }
 
-const uint8_t* TBitmap::PixelRow(int row) const {
-  return const_cast<TBitmap*>(this)->PixelRow(row);
+void TBitmap::PixelsChanged() {
+  if (file_form_) file_form_->WholeFile.reset();
 }
+
+uint8_t* TBitmap::PixelRow(int row) {
+  uint8_t* p = RowAddress(row);
+  PixelsChanged();
+  return p;
+}
+
+const uint8_t* TBitmap::PixelRow(int row) const { return RowAddress(row); }
 
 const std::vector<uint8_t>& TBitmap::Bits() const {
   Materialize();
   return bits_;
 }
 
-void TBitmap::SetPalette(std::vector<TRGBQuad> palette) { palette_ = std::move(palette); }
+std::vector<uint8_t>& TBitmap::MutableBits() {
+  Materialize();
+  PixelsChanged();
+  return bits_;
+}
+
+void TBitmap::SetPalette(std::vector<TRGBQuad> palette) {
+  palette_ = std::move(palette);
+  PixelsChanged();
+}
+
+void TBitmap::SetMasks(const TColorMasks& masks) {
+  masks_ = masks;
+  PixelsChanged();
+}
 
 void TBitmap::SetTopDown(bool topDown) {
   if (topDown == top_down_) return;
@@ -203,6 +226,7 @@ void TBitmap::Allocate(int width, int height, TPixelFormat format, bool topDown)
   palette_ = DefaultPalette(format);
   masks_ = DefaultMasks(format);
   pending_white_ = false;
+  file_form_.reset();
   bits_.assign(RowSize() * static_cast<size_t>(height_), 0);
 }
 

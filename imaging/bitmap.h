@@ -6,6 +6,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <vector>
 
 #include "imaging/halftone.h"
@@ -38,6 +40,27 @@ struct TColorMasks {
 
 TColorMasks DefaultMasks(TPixelFormat format);
 
+// How a picture read from a BMP file was stored in it, so that saving it
+// writes the same form back (imaging/bmp.h). A surface that was painted
+// rather than read has none.
+struct TBmpFileForm {
+  bool CoreHeader = false;  // the 12-byte OS/2 header, with 3-byte colour table entries
+  uint32_t HeaderSize = 40;
+  uint32_t Compression = 0;  // 0 none, 1 run-length 8 bits, 2 run-length 4 bits, 3 bit fields
+  uint32_t ImageSize = 0;
+  int32_t XPelsPerMeter = 0;
+  int32_t YPelsPerMeter = 0;
+  uint32_t ColorsUsed = 0;
+  uint32_t ColorsImportant = 0;
+  // Header bytes past the first 40 (108- and 124-byte headers), as read.
+  std::vector<uint8_t> HeaderExtra;
+  // The colour table a 16-, 24- or 32-bit file may carry.
+  std::vector<TRGBQuad> OptionalTable;
+  // The whole file of a run-length compressed picture. It is written back
+  // byte for byte, and dropped as soon as the pixels may change.
+  std::shared_ptr<const std::vector<uint8_t>> WholeFile;
+};
+
 class TBitmap {
  public:
   TBitmap() = default;
@@ -58,7 +81,7 @@ class TBitmap {
   void SetPixelBits(int bits);  // 8, 24 or 32
 
   // Throws EInvalidGraphicOperation "Scan line index out of range" for a row
-  // outside 0..Height-1.
+  // outside 0..Height-1. The writable row counts as a change of the picture.
   uint8_t* PixelRow(int row);
   const uint8_t* PixelRow(int row) const;
   size_t RowSize() const { return RowBytes(width_, PixelBits()); }
@@ -67,7 +90,7 @@ class TBitmap {
   const std::vector<TRGBQuad>& Palette() const { return palette_; }
   void SetPalette(std::vector<TRGBQuad> palette);
   const TColorMasks& Masks() const { return masks_; }
-  void SetMasks(const TColorMasks& masks) { masks_ = masks; }
+  void SetMasks(const TColorMasks& masks);
 
   bool TopDown() const { return top_down_; }
   // Changes only how rows lie in memory; the picture stays as it is.
@@ -79,6 +102,14 @@ class TBitmap {
 
   // The whole pixel buffer as it would lie in a file (row padding included).
   const std::vector<uint8_t>& Bits() const;
+  // The same buffer for readers that fill it in file order; a change of the picture.
+  std::vector<uint8_t>& MutableBits();
+
+  // The form of the BMP file the picture was read from, if it was. Changing
+  // the size or format forgets it; changing pixels, palette or masks drops
+  // the kept copy of a compressed file, which would no longer match.
+  const std::optional<TBmpFileForm>& FileForm() const { return file_form_; }
+  void SetFileForm(std::optional<TBmpFileForm> form) { file_form_ = std::move(form); }
 
   // One pixel as 0x00BBGGRR, whatever the format (slow path for drawing).
   uint32_t GetPixelRgb(int x, int y) const;
@@ -86,6 +117,8 @@ class TBitmap {
 
  private:
   void Materialize() const;
+  uint8_t* RowAddress(int row) const;
+  void PixelsChanged();
   void Resize(int width, int height);
   void DecodeRowTo24(int row, uint8_t* out) const;
 
@@ -99,6 +132,7 @@ class TBitmap {
   // is deferred so that painting over a fresh surface costs one pass, not two.
   mutable bool pending_white_ = false;
   mutable std::vector<uint8_t> bits_;
+  std::optional<TBmpFileForm> file_form_;
 };
 
 }  // namespace qv

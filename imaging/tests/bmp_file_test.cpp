@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "imaging/bmp.h"
+#include "imaging/exceptions.h"
+#include "imaging/file_io.h"
+
+namespace qv {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> Slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Spit(const fs::path& p, const std::vector<uint8_t>& bytes) {
+  std::ofstream out(p, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+class BmpFiles : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const char* base = std::getenv("QV_TEST_OUTPUT");
+    dir_ = fs::absolute(fs::path(base ? base : fs::temp_directory_path().string()) /
+                        ("bmp_files_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name())));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::permissions(dir_ / "readonly.bmp", fs::perms::owner_all, ec);
+    fs::remove_all(dir_, ec);
+  }
+  std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+  size_t FilesInDir() const {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(dir_), fs::directory_iterator()));
+  }
+
+  fs::path dir_;
+};
+
+TBitmap Painted(int w, int h) {
+  TBitmap b;
+  b.SetSize(w, h);
+  b.SetPixelBits(24);
+  for (int y = 0; y < h; ++y)
+    for (int x = 0; x < w; ++x) b.SetPixelRgb(x, y, static_cast<uint32_t>(x * 7 + y * 131));
+  return b;
+}
+
+TEST_F(BmpFiles, SaveWritesTheEncodedBytesAndReplacesAnExistingFile) {
+  const std::string path = PathOf("out.bmp");
+  Spit(path, std::vector<uint8_t>(1000, 0xAB));
+  TBitmap b = Painted(885, 147);
+  SaveBitmapToFile(b, path);
+  EXPECT_EQ(Slurp(path), EncodeBmp(b));
+  EXPECT_EQ(Slurp(path).size(), 390486u);
+  EXPECT_EQ(FilesInDir(), 1u) << "no temporary file is left beside the target";
+}
+
+TEST_F(BmpFiles, TargetsThatCannotBeCreatedFailWithCannotCreateFile) {
+  fs::create_directories(dir_ / "folder.bmp");
+  Spit(dir_ / "readonly.bmp", {1, 2, 3});
+  fs::permissions(dir_ / "readonly.bmp", fs::perms::owner_read);
+  const std::string cases[] = {PathOf("missing/out.bmp"), PathOf("folder.bmp"), PathOf("readonly.bmp")};
+  for (const std::string& path : cases) {
+    try {
+      SaveBitmapToFile(Painted(3, 2), path);
+      ADD_FAILURE() << path << " was written";
+    } catch (const EFCreateError& e) {
+      const std::string prefix = "Cannot create file \"" + ExpandFileName(path) + "\". ";
+      EXPECT_EQ(std::string(e.what()).rfind(prefix, 0), 0u) << e.what();
+      EXPECT_GT(std::string(e.what()).size(), prefix.size()) << "the system's reason follows";
+      EXPECT_NE(e.Message().back(), '.') << e.what();
+    }
+  }
+  EXPECT_EQ(Slurp(dir_ / "readonly.bmp"), (std::vector<uint8_t>{1, 2, 3}));
+  EXPECT_EQ(FilesInDir(), 2u);
+}
+
+TEST(FileErrors, SystemMessagesLoseTrailingSpacesControlsAndFullStops) {
+  EXPECT_EQ(TrimSystemMessage("The system cannot find the file specified. \r\n"),
+            "The system cannot find the file specified");
+  EXPECT_EQ(TrimSystemMessage("No such file or directory"), "No such file or directory");
+  EXPECT_EQ(TrimSystemMessage("Access is denied..\t"), "Access is denied");
+  EXPECT_EQ(TrimSystemMessage(" . "), "");
+  EXPECT_EQ(FileErrorText(kCannotOpenFileMessage, "C:\\a.b.bmp", "Access is denied.\r\n"),
+            "Cannot open file \"C:\\a.b.bmp\". Access is denied");
+}
+
+}  // namespace
+}  // namespace qv
