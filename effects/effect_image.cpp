@@ -1,0 +1,182 @@
+#include "effects/effect_image.h"
+
+#include <utility>
+
+#include "effects/effect_routines.h"
+
+namespace qv {
+
+void TProEffectImage::NotifyChange() {
+  if (OnChange) OnChange();
+}
+
+void TProEffectImage::AssignBitmap(TBitmap bitmap, TBitmapTransparency transparency) {
+  bitmap_ = std::move(bitmap);
+  graphic_.reset();
+  transparency_ = transparency;
+  kind_ = TPictureKind::pkBitmap;
+  NotifyChange();
+}
+
+void TProEffectImage::AssignGraphic(std::unique_ptr<TGraphic> graphic) {
+  if (!graphic) {
+    ClearPicture();
+    return;
+  }
+  graphic_ = std::move(graphic);
+  bitmap_ = TBitmap();
+  transparency_ = {};
+  kind_ = TPictureKind::pkGraphic;
+  NotifyChange();
+}
+
+void TProEffectImage::ClearPicture() {
+  graphic_.reset();
+  bitmap_ = TBitmap();
+  transparency_ = {};
+  kind_ = TPictureKind::pkEmpty;
+  NotifyChange();
+}
+
+void TProEffectImage::SetTransparency(const TBitmapTransparency& transparency) {
+  if (transparency == transparency_) return;
+  transparency_ = transparency;
+  if (kind_ == TPictureKind::pkBitmap) NotifyChange();
+}
+
+TBitmap& TProEffectImage::Bitmap() {
+  if (kind_ != TPictureKind::pkBitmap) {
+    // Asking an empty picture, or one holding another graphic, for its
+    // bitmap turns it into an empty bitmap: the graphic is gone for good.
+    graphic_.reset();
+    bitmap_ = TBitmap();
+    transparency_ = {};
+    kind_ = TPictureKind::pkBitmap;
+    NotifyChange();
+  }
+  return bitmap_;
+}
+
+void TProEffectImage::PictureChanged() { NotifyChange(); }
+
+void TProEffectImage::TakeOver(TBitmap&& result) {
+  // The transparency settings belong to the picture's bitmap, not to the
+  // working surface, so they stay as they were.
+  bitmap_ = std::move(result);
+  NotifyChange();
+}
+
+template <typename Rule>
+void TProEffectImage::InPlace(Rule rule) {
+  TBitmap& bitmap = Bitmap();
+  if (bitmap.PixelFormat() != TPixelFormat::pf24bit) {
+    bitmap.SetPixelFormat(TPixelFormat::pf24bit);
+    NotifyChange();
+  }
+  rule(bitmap);
+  if (OnRepaintRequest) OnRepaintRequest();
+}
+
+template <typename Rule>
+void TProEffectImage::WorkingCopy(Rule rule) {
+  TBitmap copy = Bitmap();
+  copy.SetPixelFormat(TPixelFormat::pf24bit);
+  rule(copy);  // may throw: the picture has not been touched yet
+  TakeOver(std::move(copy));
+}
+
+template <typename Rule>
+void TProEffectImage::SourceAndResult(Rule rule) {
+  TBitmap source = Bitmap();
+  source.SetPixelFormat(TPixelFormat::pf24bit);
+  TBitmap result = source;
+  rule(static_cast<const TBitmap&>(source), result);
+  TakeOver(std::move(result));
+}
+
+void TProEffectImage::Effect_Invert() { InPlace([](TBitmap& b) { InvertPixels(b); }); }
+
+void TProEffectImage::Effect_AddColorNoise(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) { AddColorNoisePixels(b, Amount); });
+}
+
+void TProEffectImage::Effect_AddMonoNoise(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) { AddMonoNoisePixels(b, Amount); });
+}
+
+void TProEffectImage::Effect_AntiAlias() {
+  InPlace([](TBitmap& b) { AntiAliasRect(b, 0, 0, b.Width(), b.Height()); });
+}
+
+void TProEffectImage::Effect_Contrast(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) { ContrastPixels(b, Amount); });
+}
+
+void TProEffectImage::Effect_FishEye(int32_t Amount) {
+  SourceAndResult([=](const TBitmap& s, TBitmap& r) { FishEyePixels(s, r, Amount); });
+}
+
+void TProEffectImage::Effect_GrayScale() {
+  WorkingCopy([](TBitmap& b) { GrayScalePixels(b); });
+}
+
+void TProEffectImage::Effect_Lightness(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) { LightnessPixels(b, Amount); });
+}
+
+void TProEffectImage::Effect_Darkness(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) { DarknessPixels(b, Amount); });
+}
+
+void TProEffectImage::Effect_Saturation(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) { SaturationPixels(b, Amount); });
+}
+
+void TProEffectImage::Effect_SplitBlur(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) { SplitBlurPass(b, Amount); });
+}
+
+void TProEffectImage::Effect_GaussianBlur(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) {
+    if (Amount < 0) return;
+    for (int64_t pass = 0; pass <= Amount; ++pass) SplitBlurPass(b, 3);
+  });
+}
+
+void TProEffectImage::Effect_Mosaic(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) { MosaicPixels(b, Amount); });
+}
+
+void TProEffectImage::Effect_Twist(int32_t Amount) {
+  SourceAndResult([=](const TBitmap& s, TBitmap& r) { TwistPixels(s, r, Amount); });
+}
+
+void TProEffectImage::Effect_Splitlight(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) { SplitlightPixels(b, Amount); });
+}
+
+void TProEffectImage::Effect_Tile(int32_t Amount) {
+  SourceAndResult([=](const TBitmap& s, TBitmap& r) { TilePixels(s, r, Amount); });
+}
+
+void TProEffectImage::Effect_SpotLight(int32_t Amount, TRect Spot) {
+  WorkingCopy([=](TBitmap& b) { SpotLightPixels(b, Amount, Spot); });
+}
+
+void TProEffectImage::Effect_Trace(int32_t Amount) {
+  WorkingCopy([=](TBitmap& b) { TracePixels(b, Amount); });
+}
+
+void TProEffectImage::Effect_Emboss() {
+  WorkingCopy([](TBitmap& b) { EmbossPixels(b); });
+}
+
+void TProEffectImage::Effect_Solorize(int32_t Amount) {
+  SourceAndResult([=](const TBitmap& s, TBitmap& r) { SolorizePixels(s, r, Amount); });
+}
+
+void TProEffectImage::Effect_Posterize(int32_t Amount) {
+  SourceAndResult([=](const TBitmap& s, TBitmap& r) { PosterizePixels(s, r, Amount); });
+}
+
+}  // namespace qv

@@ -1,0 +1,212 @@
+// Effects that move pixels or mask them by position: tiling with the
+// fixed-point resampler, the fish-eye and twist remaps, and the spot light.
+//
+// The remaps hold their reals as float, but every float is the rounding of
+// an extended-precision expression: each step below is written as a long
+// double expression and rounded once when stored (ToFloat), never left to
+// single-precision arithmetic, which would round every partial result.
+#include <cmath>
+#include <cstring>
+
+#include "effects/effect_routines.h"
+#include "imaging/color.h"
+#include "imaging/drawing.h"
+#include "imaging/numeric.h"
+
+namespace qv {
+
+namespace {
+
+using ld = long double;
+
+// Stores an extended value into a float; a finite value too large for it is
+// an overflow.
+float ToFloat(ld v) {
+  const float f = static_cast<float>(v);
+  if (std::isinf(f) && !std::isinf(v)) ThrowOverflow();
+  return f;
+}
+
+// The low 32 bits of the truncated value, read as signed.
+int32_t TruncLow32(float v) {
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(Trunc(v))));
+}
+
+int32_t Wrap(int32_t i, int32_t size) {
+  if (i < 0) return (size - 1) - static_cast<int32_t>((-static_cast<int64_t>(i)) % size);
+  if (i > size - 1) return i % size;
+  return i;
+}
+
+}  // namespace
+
+void SmoothResize(const TBitmap& Src, TBitmap& Dst) {
+  const int64_t SW = Src.Width(), SH = Src.Height();
+  const int32_t DW = Dst.Width(), DH = Dst.Height();
+  if (DW <= 0 || DH <= 0) return;
+  // The steps are 15-bit fractions. They are kept in 64 bits so that a
+  // source wider or taller than 65536 pixels still resamples correctly;
+  // up to that size every value fits the 32-bit arithmetic exactly.
+  const int64_t xs = ((SW - 1) * 32768) / DW;
+  const int64_t ys = ((SH - 1) * 32768) / DH;
+  int64_t sy = 0;
+  for (int32_t y = 0; y < DH; ++y, sy += ys) {
+    const int32_t r0 = static_cast<int32_t>(sy >> 15);
+    const int32_t fy = static_cast<int32_t>(sy & 32767);
+    const int32_t iy = 32768 - fy;
+    const uint8_t* top = Src.PixelRow(r0);
+    const uint8_t* bottom = Src.PixelRow(r0 + 1);
+    uint8_t* out = Dst.PixelRow(y);
+    int64_t sx = 0;
+    for (int32_t x = 0; x < DW; ++x, sx += xs, out += 3) {
+      const int64_t c0 = sx >> 15;
+      const int32_t fx = static_cast<int32_t>(sx & 32767);
+      const int32_t wTR = (fx * iy) >> 15;
+      const int32_t wTL = iy - wTR;
+      const int32_t wBR = (fx * fy) >> 15;
+      const int32_t wBL = fy - wBR;
+      const uint8_t* tl = top + 3 * c0;
+      const uint8_t* bl = bottom + 3 * c0;
+      for (int c = 0; c < 3; ++c)
+        out[c] = static_cast<uint8_t>(
+            (tl[c] * wTL + tl[3 + c] * wTR + bl[c] * wBL + bl[3 + c] * wBR) >> 15);
+    }
+  }
+}
+
+void TilePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
+  // R starts as a plain copy of S (the source-and-result frame made it so).
+  const int32_t W = S.Width(), H = S.Height();
+  const int32_t n = Amount;
+  if (n <= 0 || W / n < 5 || H / n < 5) return;
+  const int32_t tw = W / n, th = H / n;
+  TBitmap tile;
+  tile.SetPixelFormat(TPixelFormat::pf24bit);
+  tile.SetSize(tw, th);
+  SmoothResize(S, tile);
+  for (int32_t i = 0; i < n; ++i)
+    for (int32_t j = 0; j < n; ++j) CopySurface(tile, R, j * tw, i * th);
+}
+
+TSample WrappedSample(const TBitmap& S, float px, float py) {
+  const int32_t SW = S.Width(), SH = S.Height();
+  int32_t ix = TruncLow32(px);
+  int32_t iy = TruncLow32(py);
+
+  // The first weight named is stored first; the second is computed from it.
+  float col[2], row[2];
+  if (px >= 0) {
+    col[1] = ToFloat(static_cast<ld>(px) - ix);
+    col[0] = ToFloat(1.0L - col[1]);
+  } else {
+    col[0] = ToFloat(static_cast<ld>(ix) - px);
+    col[1] = ToFloat(1.0L - col[0]);
+  }
+  if (py >= 0) {
+    row[1] = ToFloat(static_cast<ld>(py) - iy);
+    row[0] = ToFloat(1.0L - row[1]);
+  } else {
+    row[0] = ToFloat(static_cast<ld>(iy) - py);
+    row[1] = ToFloat(1.0L - row[0]);
+  }
+
+  ix = Wrap(ix, SW);
+  iy = Wrap(iy, SH);
+
+  float sum[3] = {0, 0, 0};
+  for (int i = 0; i < 2; ++i) {
+    const int32_t cx = (ix + i == SW) ? 0 : ix + i;
+    for (int j = 0; j < 2; ++j) {
+      const int32_t ry = (iy + j == SH) ? 0 : iy + j;
+      const uint8_t* p = S.PixelRow(ry) + 3 * cx;
+      const float w = ToFloat(static_cast<ld>(col[i]) * row[j]);
+      for (int c = 0; c < 3; ++c) sum[c] = ToFloat(static_cast<ld>(sum[c]) + static_cast<ld>(p[c]) * w);
+    }
+  }
+  TSample s;
+  s.Blue = static_cast<uint8_t>(Round(sum[0]));
+  s.Green = static_cast<uint8_t>(Round(sum[1]));
+  s.Red = static_cast<uint8_t>(Round(sum[2]));
+  return s;
+}
+
+float PolarAngle(float X, float Y) {
+  static constexpr float kHalfPi = static_cast<float>(kPi / 2);
+  if (X == 0) return Y > 0 ? kHalfPi : -kHalfPi;
+  ld angle = ArcTan(static_cast<ld>(Y) / X);
+  if (X < 0) angle += kPi;
+  return ToFloat(angle);
+}
+
+void FishEyePixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
+  const int32_t W = S.Width(), H = S.Height();
+  const float cx = ToFloat(W / 2.0L);
+  const float cy = ToFloat(H / 2.0L);
+  const float R = ToFloat(static_cast<ld>(static_cast<int64_t>(W) * Amount));
+  for (int32_t y = 0; y < H; ++y) {
+    const float dy = ToFloat(y - static_cast<ld>(cy));
+    uint8_t* out = D.PixelRow(y);
+    for (int32_t x = 0; x < W; ++x, out += 3) {
+      const float dx = ToFloat(x - static_cast<ld>(cx));
+      const float d = ToFloat(Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
+      float px = cx, py = cy;
+      if (d != 0) {
+        // (1 / (1 - d / R) - 1) * (R / 2), left to right: R = 0, or a pixel
+        // exactly at distance R, divides by zero.
+        const ld oneMinus = 1.0L - Divide(d, R);
+        const float k = ToFloat((Divide(1.0L, oneMinus) - 1.0L) * (static_cast<ld>(R) / 2.0L));
+        px = ToFloat(Divide(static_cast<ld>(dx) * k, d) + cx);
+        py = ToFloat(Divide(static_cast<ld>(dy) * k, d) + cy);
+      }
+      const TSample s = WrappedSample(S, px, py);
+      out[0] = s.Blue;
+      out[1] = s.Green;
+      out[2] = s.Red;
+    }
+  }
+}
+
+void TwistPixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
+  const int32_t W = S.Width(), H = S.Height();
+  const float cx = ToFloat((W - 1) / 2.0L);
+  const float cy = ToFloat((H - 1) / 2.0L);
+  // pi / 2 rounded to float, added as that exact value.
+  constexpr ld kQuarterTurn = 1.5707963705062866L;
+  for (int32_t y = 0; y < H; ++y) {
+    const float dy = ToFloat(y - static_cast<ld>(cy));
+    uint8_t* out = D.PixelRow(y);
+    for (int32_t x = 0; x < W; ++x, out += 3) {
+      const float dx = ToFloat(x - static_cast<ld>(cx));
+      const float r = ToFloat(Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
+      float px = cx, py = cy;
+      if (r != 0) {
+        const float theta =
+            ToFloat(PolarAngle(dx, dy) - Divide(r, Amount) + kQuarterTurn);
+        const float u = ToFloat(Cos(theta) * r);
+        const float v = ToFloat(Sin(theta) * r);
+        px = ToFloat(static_cast<ld>(u) + cx);
+        py = ToFloat(static_cast<ld>(v) + cy);
+      }
+      const TSample s = WrappedSample(S, px, py);
+      out[0] = s.Blue;
+      out[1] = s.Green;
+      out[2] = s.Red;
+    }
+  }
+}
+
+void SpotLightPixels(TBitmap& B, int32_t Amount, const TRect& Spot) {
+  DarknessPixels(B, Amount);
+  const int32_t W = B.Width(), H = B.Height();
+  if (W == 0 || H == 0) return;
+  // The mask: black, with the ellipse inside Spot filled white and outlined
+  // in black. Where it is white the darkened picture shows through.
+  TBitmap mask;
+  mask.SetPixelFormat(TPixelFormat::pf24bit);
+  mask.SetSize(W, H);
+  FillRect(mask, TRect{0, 0, W, H}, clBlack);
+  FillEllipse(mask, Spot, clWhite, clBlack);
+  CopySurfaceTransparent(mask, B, 0, 0, clWhite);
+}
+
+}  // namespace qv

@@ -1,0 +1,182 @@
+// Effects whose pixel rule reads other pixels. All of them work in place, and
+// several read neighbours they have already rewritten, so the visiting order
+// of each rule is part of its result.
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "effects/effect_routines.h"
+
+namespace qv {
+
+void AntiAliasRect(TBitmap& B, int32_t XOrigin, int32_t YOrigin, int32_t XFinal, int32_t YFinal) {
+  if (XFinal < XOrigin) std::swap(XOrigin, XFinal);
+  if (YOrigin > YFinal) std::swap(YOrigin, YFinal);
+  XOrigin = std::max(1, XOrigin);
+  YOrigin = std::max(1, YOrigin);
+  XFinal = std::min(B.Width() - 2, XFinal);
+  YFinal = std::min(B.Height() - 2, YFinal);
+  B.SetPixelFormat(TPixelFormat::pf24bit);
+  for (int32_t y = YOrigin; y <= YFinal; ++y) {
+    // The row above already holds its new values; the row below does not.
+    const uint8_t* up = B.PixelRow(y - 1);
+    uint8_t* row = B.PixelRow(y);
+    const uint8_t* down = B.PixelRow(y + 1);
+    for (int32_t x = XOrigin; x <= XFinal; ++x) {
+      const int i = 3 * x;
+      for (int c = 0; c < 3; ++c)
+        row[i + c] = static_cast<uint8_t>(
+            (up[i + c] + down[i + c] + row[i - 3 + c] + row[i + 3 + c]) >> 2);
+    }
+  }
+}
+
+void SplitBlurPass(TBitmap& B, int32_t d) {
+  if (d == 0) return;
+  const int32_t W = B.Width(), H = B.Height();
+  const int64_t dd = d;
+  for (int32_t y = 0; y < H; ++y) {
+    // Falling back to the row itself above, but to H - y (counted from the
+    // far edge) below. Row 0 therefore fetches row H whenever d >= H, and
+    // a negative distance fetches row d: both are the range error, raised
+    // before anything of the pass is written.
+    const int32_t upperRow = (y - dd >= 0) ? static_cast<int32_t>(y - dd) : y;
+    const int32_t lowerRow = (y + dd < H) ? static_cast<int32_t>(y + dd) : H - y;
+    uint8_t* row = B.PixelRow(y);
+    const uint8_t* upper = B.PixelRow(upperRow);
+    const uint8_t* lower = B.PixelRow(lowerRow);
+    for (int32_t x = 0; x < W; ++x) {
+      const int32_t left = (x - dd >= 0) ? static_cast<int32_t>(x - dd) : x;
+      int32_t right = (x + dd < W) ? static_cast<int32_t>(x + dd) : W - x;
+      // Column 0 of a picture no wider than the distance names column W,
+      // past the end of the row; its last pixel stands in for it.
+      if (right >= W) right = W - 1;
+      const uint8_t* ul = upper + 3 * left;
+      const uint8_t* ll = lower + 3 * left;
+      const uint8_t* ur = upper + 3 * right;
+      const uint8_t* lr = lower + 3 * right;
+      // Read all twelve values before writing: the rows may be this row.
+      const uint8_t nb = static_cast<uint8_t>((ul[0] + ll[0] + ur[0] + lr[0]) >> 2);
+      const uint8_t ng = static_cast<uint8_t>((ul[1] + ll[1] + ur[1] + lr[1]) >> 2);
+      const uint8_t nr = static_cast<uint8_t>((ul[2] + ll[2] + ur[2] + lr[2]) >> 2);
+      row[3 * x] = nb;
+      row[3 * x + 1] = ng;
+      row[3 * x + 2] = nr;
+    }
+  }
+}
+
+void MosaicPixels(TBitmap& B, int32_t Amount) {
+  // The first row is fetched before the size is looked at: an empty picture
+  // fails with the range error.
+  B.PixelRow(0);
+  if (Amount <= 1) return;  // every pixel would be rewritten with itself
+  const int64_t s = Amount;
+  const int32_t W = B.Width(), H = B.Height();
+  for (int64_t y0 = 0; y0 < H; y0 += s) {
+    const uint8_t* origin = B.PixelRow(static_cast<int32_t>(y0));
+    const int64_t yEnd = std::min<int64_t>(y0 + s, H);
+    for (int64_t y = y0; y < yEnd; ++y) {
+      uint8_t* row = B.PixelRow(static_cast<int32_t>(y));
+      for (int64_t x0 = 0; x0 < W; x0 += s) {
+        const uint8_t* o = origin + 3 * x0;
+        const uint8_t b = o[0], g = o[1], r = o[2];
+        const int64_t xEnd = std::min<int64_t>(x0 + s, W);
+        for (int64_t x = x0; x < xEnd; ++x) {
+          row[3 * x] = b;
+          row[3 * x + 1] = g;
+          row[3 * x + 2] = r;
+        }
+      }
+    }
+  }
+}
+
+void EmbossPixels(TBitmap& B) {
+  const int32_t W = B.Width(), H = B.Height();
+  if (W < 4 || H < 2) return;
+  const size_t n = static_cast<size_t>(W - 3) * 3;
+  for (int32_t y = 0; y <= H - 2; ++y) {
+    uint8_t* row = B.PixelRow(y);
+    const uint8_t* below = B.PixelRow(y + 1) + 9;  // column x + 3 of the next row
+    for (size_t i = 0; i < n; ++i)
+      row[i] = static_cast<uint8_t>((row[i] + 255 - below[i]) >> 1);
+  }
+}
+
+namespace {
+
+class TraceSweeps {
+ public:
+  TraceSweeps(TBitmap& B, const TBitmap& index) : B_(B), I_(index) {}
+
+  void Forward() {
+    const int32_t W = B_.Width(), H = B_.Height();
+    const int32_t xLast = W >= 3 ? W - 3 : 0;
+    for (int32_t y = 0; y <= H - 2; ++y) {
+      const uint8_t* row = I_.PixelRow(y);
+      const uint8_t* next = I_.PixelRow(y + 1);
+      for (int32_t x = 0; x <= xLast; ++x) {
+        if (W >= 2) Test(row[x], row[x + 1], x, y, x + 1, y);
+        Test(row[x], next[x], x, y, x, y + 1);
+      }
+    }
+  }
+
+  void Backward() {
+    const int32_t W = B_.Width(), H = B_.Height();
+    const int32_t xFirst = W >= 3 ? 2 : W - 1;
+    for (int32_t y = H - 1; y >= 1; --y) {
+      const uint8_t* row = I_.PixelRow(y);
+      const uint8_t* prev = I_.PixelRow(y - 1);
+      for (int32_t x = W - 1; x >= xFirst; --x) {
+        if (W >= 2) Test(row[x], row[x - 1], x, y, x - 1, y);
+        Test(row[x], prev[x], x, y, x, y - 1);
+      }
+    }
+  }
+
+ private:
+  void Test(uint8_t c, uint8_t a, int32_t x, int32_t y, int32_t ax, int32_t ay) {
+    if (a == c) return;
+    if (!edgeSeen_) {
+      firstEdgeIndex_ = a;
+      edgeSeen_ = true;
+      Mark(x, y);
+    } else if (c == firstEdgeIndex_) {
+      Mark(ax, ay);
+    } else {
+      Mark(x, y);
+    }
+  }
+
+  void Mark(int32_t x, int32_t y) {
+    uint8_t* p = B_.PixelRow(y) + 3 * x;
+    p[0] = p[1] = p[2] = 0;
+  }
+
+  TBitmap& B_;
+  const TBitmap& I_;
+  bool edgeSeen_ = false;
+  uint8_t firstEdgeIndex_ = 0;
+};
+
+}  // namespace
+
+void TracePixels(TBitmap& B, int32_t Amount) {
+  TBitmap indexCopy = B;
+  indexCopy.SetPixelFormat(TPixelFormat::pf8bit);
+  B.SetPixelFormat(TPixelFormat::pf24bit);
+  if (Amount <= 0 || B.Width() == 0 || B.Height() == 0) return;
+  // The index copy never changes and the first edge's index is fixed once
+  // found, so every pass repeats the marks of the one before it from the
+  // second pass on: passes beyond two change nothing more.
+  const int32_t passes = std::min(Amount, 2);
+  TraceSweeps sweeps(B, indexCopy);
+  for (int32_t p = 1; p <= passes; ++p) {
+    sweeps.Forward();
+    if (p >= 2) sweeps.Backward();
+  }
+}
+
+}  // namespace qv

@@ -1,0 +1,222 @@
+// Effects that compute each pixel from that pixel alone. Rows are visited
+// top to bottom, columns left to right, channels blue, green, red; only the
+// noise effects depend on that order, through their random draws.
+//
+// Where a rule depends on the channel value alone (and the amount), it is
+// tabulated once per call from the very same rule, so the table is exact by
+// construction.
+#include <array>
+#include <cstring>
+
+#include "effects/effect_routines.h"
+#include "imaging/numeric.h"
+
+namespace qv {
+
+uint32_t RandomSeed = 0;
+
+namespace {
+
+// 32-bit two's-complement product: amounts far outside the useful range
+// wrap as the channel arithmetic does rather than overflow.
+inline int32_t Mul32(int32_t a, int32_t b) {
+  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+}
+
+inline int32_t Add32(uint32_t a, uint32_t b) { return static_cast<int32_t>(a + b); }
+
+using Table = std::array<uint8_t, 256>;
+
+template <typename F>
+Table Tabulate(F f) {
+  Table t{};
+  for (int v = 0; v < 256; ++v) t[v] = f(v);
+  return t;
+}
+
+void ApplyTable(TBitmap& B, const Table& t) {
+  const size_t n = static_cast<size_t>(B.Width()) * 3;
+  for (int y = 0; y < B.Height(); ++y) {
+    uint8_t* p = B.PixelRow(y);
+    for (size_t i = 0; i < n; ++i) p[i] = t[p[i]];
+  }
+}
+
+}  // namespace
+
+void InvertPixels(TBitmap& B) {
+  const size_t n = static_cast<size_t>(B.Width()) * 3;
+  for (int y = 0; y < B.Height(); ++y) {
+    uint8_t* p = B.PixelRow(y);
+    for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(255 - p[i]);
+  }
+}
+
+void AddColorNoisePixels(TBitmap& B, int32_t Amount) {
+  const uint32_t half = static_cast<uint32_t>(Amount) >> 1;
+  for (int y = 0; y < B.Height(); ++y) {
+    uint8_t* p = B.PixelRow(y);
+    for (int x = 0; x < B.Width(); ++x, p += 3) {
+      // All three draws come before any channel of the pixel is stored.
+      int32_t nb = Add32(NextRandom(Amount) - half, p[0]);
+      int32_t ng = Add32(NextRandom(Amount) - half, p[1]);
+      int32_t nr = Add32(NextRandom(Amount) - half, p[2]);
+      p[0] = ClampByte(nb);
+      p[1] = ClampByte(ng);
+      p[2] = ClampByte(nr);
+    }
+  }
+}
+
+void AddMonoNoisePixels(TBitmap& B, int32_t Amount) {
+  const uint32_t half = static_cast<uint32_t>(Amount) >> 1;
+  for (int y = 0; y < B.Height(); ++y) {
+    uint8_t* p = B.PixelRow(y);
+    for (int x = 0; x < B.Width(); ++x, p += 3) {
+      const uint32_t n = NextRandom(Amount) - half;
+      p[0] = ClampByte(Add32(n, p[0]));
+      p[1] = ClampByte(Add32(n, p[1]));
+      p[2] = ClampByte(Add32(n, p[2]));
+    }
+  }
+}
+
+void ContrastPixels(TBitmap& B, int32_t Amount) {
+  ApplyTable(B, Tabulate([=](int v) {
+               const int32_t d = Mul32(v > 127 ? v - 127 : 127 - v, Amount) / 255;
+               return v > 127 ? ClampByte(v + d) : ClampByte(v - d);
+             }));
+}
+
+void LightnessPixels(TBitmap& B, int32_t Amount) {
+  ApplyTable(B, Tabulate([=](int v) { return ClampByte(v + Mul32(Amount, 255 - v) / 255); }));
+}
+
+void DarknessPixels(TBitmap& B, int32_t Amount) {
+  ApplyTable(B, Tabulate([=](int v) { return ClampByte(v - Mul32(Amount, v) / 255); }));
+}
+
+void SaturationPixels(TBitmap& B, int32_t Amount) {
+  // The scaled distance from the mean depends only on v - m (-255 .. 255).
+  std::array<int32_t, 511> scaled{};
+  for (int d = -255; d <= 255; ++d) scaled[d + 255] = Mul32(d, Amount) / 255;
+  for (int y = 0; y < B.Height(); ++y) {
+    uint8_t* p = B.PixelRow(y);
+    for (int x = 0; x < B.Width(); ++x, p += 3) {
+      const int32_t m = (p[0] + p[1] + p[2]) / 3;
+      const int32_t b = p[0], g = p[1], r = p[2];
+      p[0] = ClampByte(m + scaled[b - m + 255]);
+      p[1] = ClampByte(m + scaled[g - m + 255]);
+      p[2] = ClampByte(m + scaled[r - m + 255]);
+    }
+  }
+}
+
+int GrayLevel(int blue, int green, int red) {
+  // The weights are the extended values nearest to 0.11, 0.59 and 0.3; the
+  // sum is formed blue + green first, then red, without intermediate
+  // rounding to double.
+  const long double sum = (static_cast<long double>(blue) * 0.11L +
+                           static_cast<long double>(green) * 0.59L) +
+                          static_cast<long double>(red) * 0.3L;
+  return static_cast<int>(Round(sum));
+}
+
+namespace {
+
+// Grey levels by the integer key k = 11b + 59g + 30r, i.e. 100 times the
+// exact weighted sum. The extended-precision sum differs from k / 100 by a
+// few units in its 64th bit (well under 1e-15), so whenever k / 100 is not
+// exactly halfway between two integers it rounds the same way as k / 100;
+// only the halfway keys (k mod 100 = 50) depend on the rounding error of
+// the extended sum, and those are computed by GrayLevel itself.
+struct GrayKeyTable {
+  std::array<uint8_t, 25501> level{};
+  GrayKeyTable() {
+    for (int k = 0; k <= 25500; ++k) level[k] = static_cast<uint8_t>((k + 50) / 100);
+  }
+};
+
+}  // namespace
+
+void GrayScalePixels(TBitmap& B) {
+  static const GrayKeyTable table;
+  for (int y = 0; y < B.Height(); ++y) {
+    uint8_t* p = B.PixelRow(y);
+    for (int x = 0; x < B.Width(); ++x, p += 3) {
+      const int k = 11 * p[0] + 59 * p[1] + 30 * p[2];
+      const uint8_t grey = (k % 100 == 50) ? static_cast<uint8_t>(GrayLevel(p[0], p[1], p[2]))
+                                           : table.level[k];
+      p[0] = p[1] = p[2] = grey;
+    }
+  }
+}
+
+int SplitlightCurve(int v) {
+  const long double angle = static_cast<long double>(v) / 255.0L * kPi / 2.0L;
+  const double product = ToDouble(255.0L * Sin(angle));
+  return static_cast<int>(Round(product));
+}
+
+void SplitlightPixels(TBitmap& B, int32_t Amount) {
+  if (Amount <= 0) return;
+  // Composing the curve with itself Amount times gives the same values as
+  // Amount passes over the picture; the composition stops changing at the
+  // curve's fixed points long before large amounts are reached.
+  Table curve = Tabulate([](int v) { return static_cast<uint8_t>(SplitlightCurve(v)); });
+  Table t = curve;
+  for (int32_t pass = 1; pass < Amount; ++pass) {
+    Table next = Tabulate([&](int v) { return curve[t[v]]; });
+    if (next == t) break;
+    t = next;
+  }
+  ApplyTable(B, t);
+}
+
+void SolorizePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
+  for (int y = 0; y < S.Height(); ++y) {
+    const uint8_t* s = S.PixelRow(y);
+    uint8_t* r = R.PixelRow(y);
+    for (int x = 0; x < S.Width(); ++x, s += 3, r += 3) {
+      const int32_t m = (s[0] + s[1] + s[2]) / 3;
+      if (m > Amount) {
+        r[0] = static_cast<uint8_t>(255 - s[0]);
+        r[1] = static_cast<uint8_t>(255 - s[1]);
+        r[2] = static_cast<uint8_t>(255 - s[2]);
+      } else {
+        r[0] = s[0];
+        r[1] = s[1];
+        r[2] = s[2];
+      }
+    }
+  }
+}
+
+namespace {
+
+// round(v / A) * A, limited to a byte. Without the limit a channel near 255
+// would keep only the low byte of, say, 256 and turn black.
+uint8_t PosterizeLevel(int v, int32_t Amount) {
+  const int64_t q = Round(Divide(static_cast<long double>(v), static_cast<long double>(Amount)));
+  const int64_t product = q * Amount;
+  return static_cast<uint8_t>(product < 0 ? 0 : (product > 255 ? 255 : product));
+}
+
+}  // namespace
+
+void PosterizePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
+  if (S.Width() == 0 || S.Height() == 0) return;
+  // Amount 0 fails at the first channel visited, with the error its value
+  // gives (0 / 0 or v / 0); the table below would otherwise raise the error
+  // of whichever value it computed first.
+  if (Amount == 0) PosterizeLevel(S.PixelRow(0)[0], Amount);
+  const Table t = Tabulate([=](int v) { return PosterizeLevel(v, Amount); });
+  const size_t n = static_cast<size_t>(S.Width()) * 3;
+  for (int y = 0; y < S.Height(); ++y) {
+    const uint8_t* s = S.PixelRow(y);
+    uint8_t* r = R.PixelRow(y);
+    for (size_t i = 0; i < n; ++i) r[i] = t[s[i]];
+  }
+}
+
+}  // namespace qv
