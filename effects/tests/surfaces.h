@@ -43,7 +43,7 @@ inline TBitmap Solid(int w, int h, Px p) {
 // went where it should.
 inline TBitmap Pattern(int w, int h) {
   return Make(w, h, [](int x, int y) {
-    return Px{(x * 37 + y * 11) % 256, (x * 5 + y * 71) % 256, (x * 13 + y * 29 + 7) % 256};
+    return Px{(x * 37 + y * y * 11) % 256, (x * x * 5 + y * 71) % 256, ((x * 13) ^ (y * 29 + 7)) % 256};
   });
 }
 
