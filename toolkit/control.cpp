@@ -124,6 +124,13 @@ LRESULT TControl::DefaultProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 LRESULT TControl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   LRESULT reflected = 0;
   if (ReflectToChild(hwnd_, msg, wParam, lParam, &reflected)) return reflected;
+  if (!subclassed_ && msg == WM_SETFONT) {
+    // Windows of our own classes keep their font here; DefWindowProc forgets it.
+    font_ = reinterpret_cast<HFONT>(wParam);
+    if (LOWORD(lParam)) InvalidateRect(hwnd_, nullptr, TRUE);
+    return 0;
+  }
+  if (!subclassed_ && msg == WM_GETFONT) return reinterpret_cast<LRESULT>(font_);
   if (msg == WM_PAINT && !subclassed_) {
     PAINTSTRUCT ps;
     HDC dc = BeginPaint(hwnd_, &ps);

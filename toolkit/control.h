@@ -90,6 +90,7 @@ class TControl {
   friend bool ReflectToChild(HWND, UINT, WPARAM, LPARAM, LRESULT*);
 
   HWND hwnd_ = nullptr;  // owned: destroyed with the object
+  HFONT font_ = nullptr;  // not owned: the form's font, kept for WM_GETFONT
   int id_ = 0;
   bool subclassed_ = false;
 };

@@ -1,0 +1,82 @@
+// Push button with a glyph, check box and captioned radio group. Each fires
+// OnClick (std::function, called only when set) when the user chooses it.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "imaging/bitmap.h"
+#include "toolkit/control.h"
+#include "toolkit/handles.h"
+
+namespace qv::win {
+
+// A push button showing a square glyph left of its caption, both centred
+// together with a gap between them. The glyph is painted by GlyphPainter at
+// the size the button needs (so it stays crisp at every DPI) as a 32-bit
+// surface whose fourth byte is the coverage (0 transparent, 255 opaque).
+class TBitBtn : public TControl {
+ public:
+  std::function<void()> OnClick;
+  std::function<TBitmap(int size)> GlyphPainter;
+  int GlyphSize96 = 32;
+  int Spacing96 = 4;
+
+  void PaintContent(HDC dc) override;
+  void PaintContent(HDC dc, bool pushed, bool focused, bool hot);
+
+ protected:
+  const wchar_t* SystemClass() const override { return L"BUTTON"; }
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void OnReflected(MessageArgs& args) override;
+  void OnCreated() override;
+
+ private:
+  void DrawGlyph(HDC dc, int x, int y, int size);
+  TBitmap glyph_;  // cached at glyphSize_
+  int glyphSize_ = 0;
+  bool hot_ = false;
+};
+
+class TCheckBox : public TControl {
+ public:
+  std::function<void()> OnClick;
+  bool Checked() const;
+  // From code: no click event.
+  void SetChecked(bool checked);
+
+ protected:
+  const wchar_t* SystemClass() const override { return L"BUTTON"; }
+  void OnReflected(MessageArgs& args) override;
+  void OnCreated() override;
+};
+
+// A group box titled with the control's text whose items become radio
+// buttons laid out by RadioButtonRect. Choosing an item (the selected one
+// included) sets ItemIndex and fires OnClick.
+class TRadioGroup : public TControl {
+ public:
+  std::function<void()> OnClick;
+  std::vector<std::wstring> Items;  // set before Create
+  int Columns = 1;
+
+  int ItemIndex() const { return itemIndex_; }
+  // From code: no click event. -1 selects nothing.
+  void SetItemIndex(int index);
+  // Re-applies the layout rule after a size or font change.
+  void ArrangeButtons();
+  HWND Button(int i) const { return buttons_.at(static_cast<size_t>(i)); }
+
+ protected:
+  const wchar_t* ClassName() const override { return L"QvRadioGroup"; }
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+  void OnCreated() override;
+
+ private:
+  HWND group_ = nullptr;          // child window, destroyed with this one
+  std::vector<HWND> buttons_;     // child windows, destroyed with this one
+  int itemIndex_ = -1;
+};
+
+}  // namespace qv::win

@@ -1,0 +1,301 @@
+#include "toolkit/form.h"
+
+#include <algorithm>
+#include <map>
+
+#include "imaging/exceptions.h"
+#include "toolkit/buttons.h"
+#include "toolkit/dpi.h"
+#include "toolkit/errors.h"
+#include "toolkit/image.h"
+#include "toolkit/panel.h"
+#include "toolkit/statusbar.h"
+
+namespace qv::win {
+
+namespace {
+
+constexpr DWORD kFormStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+constexpr DWORD kFormExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
+
+RECT WindowRectFor(int clientWidth, int clientHeight, int dpi) {
+  RECT r{0, 0, clientWidth, clientHeight};
+  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static const auto adjust = reinterpret_cast<AdjustFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (!adjust || !adjust(&r, kFormStyle, FALSE, kFormExStyle, static_cast<UINT>(dpi))) {
+    AdjustWindowRectEx(&r, kFormStyle, FALSE, kFormExStyle);
+  }
+  return r;
+}
+
+std::vector<std::wstring> SplitItems(const wchar_t* items) {
+  std::vector<std::wstring> out;
+  std::wstring all = items ? items : L"";
+  size_t start = 0;
+  while (!all.empty() && start <= all.size()) {
+    size_t end = all.find(L'\n', start);
+    if (end == std::wstring::npos) end = all.size();
+    out.push_back(all.substr(start, end - start));
+    start = end + 1;
+  }
+  return out;
+}
+
+}  // namespace
+
+void TForm::Publish(const char* name, std::function<void()> operation) {
+  operations_.emplace_back(name, std::move(operation));
+}
+
+void TForm::Field(const char* name, TControl& field) { fields_.emplace_back(name, &field); }
+
+const std::function<void()>& TForm::Operation(const std::string& name) const {
+  for (const auto& [n, op] : operations_) {
+    if (n == name) return op;
+  }
+  throw Exception("The form publishes no operation \"" + name + "\"");
+}
+
+std::vector<std::string> TForm::PublishedNames() const {
+  std::vector<std::string> names;
+  for (const auto& entry : operations_) names.push_back(entry.first);
+  return names;
+}
+
+TControl* TForm::FindField(const std::string& name) const {
+  for (const auto& [n, f] : fields_) {
+    if (n == name) return f;
+  }
+  return nullptr;
+}
+
+const ComponentRow* TForm::FindRow(const std::string& name) const {
+  for (const auto& row : rows_) {
+    if (name == row.Name) return &row;
+  }
+  return nullptr;
+}
+
+void TForm::MakeFont() {
+  font_.Reset(CreateFontW(-Scale(spec_.FontHeight, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                          DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                          DEFAULT_PITCH | FF_DONTCARE, spec_.FontName.c_str()));
+}
+
+void TForm::CreateForm(const FormSpec& spec, std::span<const ComponentRow> rows) {
+  spec_ = spec;
+  rows_.assign(rows.begin(), rows.end());
+  dpi_ = DpiOf(nullptr);
+  MakeFont();
+
+  RECT wr = WindowRectFor(Scale(spec.ClientWidth, dpi_), Scale(spec.ClientHeight, dpi_), dpi_);
+  const int w = wr.right - wr.left, h = wr.bottom - wr.top;
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
+  Create({.Left = x, .Top = y, .Width = w, .Height = h, .Text = spec.Caption,
+          .Style = kFormStyle, .ExStyle = kFormExStyle, .Font = font_.Get()});
+  // The monitor the window landed on may have another DPI than the system.
+  if (int actual = DpiOf(Handle()); actual != dpi_) {
+    dpi_ = actual;
+    MakeFont();
+    SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    RECT ar = WindowRectFor(Scale(spec.ClientWidth, dpi_), Scale(spec.ClientHeight, dpi_), dpi_);
+    SetWindowPos(Handle(), nullptr, 0, 0, ar.right - ar.left, ar.bottom - ar.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+
+  tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                              WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, Handle(), nullptr,
+                              GetModuleHandleW(nullptr), nullptr);
+
+  const std::vector<RECT> places = ComputeLayout();
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    const ComponentRow& row = rows_[i];
+    TControl* field = FindField(row.Name);
+    if (!field) throw Exception(std::string("The form has no field \"") + row.Name + "\"");
+    HWND parent = Handle();
+    if (*row.Parent) {
+      TControl* p = FindField(row.Parent);
+      if (!p || !p->Handle()) throw Exception(std::string("Unknown parent \"") + row.Parent + "\"");
+      parent = p->Handle();
+    }
+    const RECT& r = places[i];
+    CreateArgs args{.Parent = parent, .Left = r.left, .Top = r.top, .Width = r.right - r.left,
+                    .Height = r.bottom - r.top, .Text = row.Text,
+                    .Style = row.TabOrder >= 0 ? static_cast<DWORD>(WS_TABSTOP) : 0,
+                    .Id = static_cast<int>(1000 + i), .Font = font_.Get()};
+    CreateComponent(row, *field, args);
+    if (*row.Hint) {
+      AddTooltip(field->Handle(), row.Hint);
+      if (auto* group = dynamic_cast<TRadioGroup*>(field)) {
+        for (size_t b = 0; b < group->Items.size(); ++b) AddTooltip(group->Button(static_cast<int>(b)), row.Hint);
+      }
+    }
+    if (*row.Handler) BindEvent(row, *field, Operation(row.Handler));
+  }
+  ApplyTabOrder();
+  if (*spec.OnCreate) Operation(spec.OnCreate)();
+  if (spec.Visible) {
+    ShowWindow(Handle(), SW_SHOW);
+    UpdateWindow(Handle());
+  }
+}
+
+void TForm::CreateComponent(const ComponentRow& row, TControl& field, CreateArgs& args) {
+  if (auto* group = dynamic_cast<TRadioGroup*>(&field)) {
+    group->Items = SplitItems(row.Items);
+    group->Columns = row.Columns;
+    args.Style &= ~static_cast<DWORD>(WS_TABSTOP);  // its buttons are the stops
+    args.ExStyle |= WS_EX_CONTROLPARENT;
+  } else if (dynamic_cast<TPanel*>(&field)) {
+    args.Style &= ~static_cast<DWORD>(WS_TABSTOP);
+    args.Style |= WS_CLIPCHILDREN;
+    args.ExStyle |= WS_EX_CONTROLPARENT;
+  } else if (dynamic_cast<TStatusBar*>(&field)) {
+    args.Style |= CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
+    static_cast<TStatusBar&>(field).SetText(row.Text);
+    args.Text.clear();
+  }
+  field.Create(args);
+}
+
+void TForm::BindEvent(const ComponentRow& row, TControl& field,
+                      const std::function<void()>& handler) {
+  const std::string event = row.Event;
+  if (event == "click") {
+    if (auto* b = dynamic_cast<TBitBtn*>(&field)) return void(b->OnClick = handler);
+    if (auto* c = dynamic_cast<TCheckBox*>(&field)) return void(c->OnClick = handler);
+    if (auto* g = dynamic_cast<TRadioGroup*>(&field)) return void(g->OnClick = handler);
+  }
+  throw Exception(std::string("Cannot bind event \"") + row.Event + "\" of \"" + row.Name + "\"");
+}
+
+void TForm::AddTooltip(HWND tool, const wchar_t* hint) {
+  if (!tooltips_ || !tool) return;
+  TTTOOLINFOW ti{};
+  ti.cbSize = sizeof(ti);
+  ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+  ti.hwnd = Handle();
+  ti.uId = reinterpret_cast<UINT_PTR>(tool);
+  ti.lpszText = const_cast<wchar_t*>(hint);
+  SendMessageW(tooltips_, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&ti));
+}
+
+void TForm::ApplyTabOrder() {
+  // Within each parent, stops are chained in tab order; Tab follows the
+  // windows' Z order.
+  std::map<std::string, std::vector<std::pair<int, HWND>>> byParent;
+  for (const auto& row : rows_) {
+    if (row.TabOrder < 0) continue;
+    if (TControl* f = FindField(row.Name)) byParent[row.Parent].emplace_back(row.TabOrder, f->Handle());
+  }
+  for (auto& [parent, list] : byParent) {
+    std::stable_sort(list.begin(), list.end());
+    HWND after = HWND_TOP;
+    for (const auto& entry : list) {
+      SetWindowPos(entry.second, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      after = entry.second;
+    }
+  }
+}
+
+std::vector<RECT> TForm::ComputeLayout() const {
+  // Within each parent, docked rows take their strip of what is left (top
+  // and bottom in table order), the client row takes the rest, and the
+  // others sit at their scaled place. Panels keep their one-pixel bevel free.
+  std::vector<RECT> out(rows_.size());
+  std::function<void(const std::string&, RECT)> place = [&](const std::string& parent, RECT area) {
+    for (size_t i = 0; i < rows_.size(); ++i) {
+      const ComponentRow& row = rows_[i];
+      if (parent != row.Parent) continue;
+      if (row.Align == TAlign::alTop) {
+        out[i] = {area.left, area.top, area.right, area.top + Scale(row.Height, dpi_)};
+        area.top = out[i].bottom;
+      } else if (row.Align == TAlign::alBottom) {
+        out[i] = {area.left, area.bottom - Scale(row.Height, dpi_), area.right, area.bottom};
+        area.bottom = out[i].top;
+      }
+    }
+    for (size_t i = 0; i < rows_.size(); ++i) {
+      const ComponentRow& row = rows_[i];
+      if (parent != row.Parent) continue;
+      if (row.Align == TAlign::alClient) {
+        out[i] = area;
+      } else if (row.Align == TAlign::alNone) {
+        const int l = Scale(row.Left, dpi_), t = Scale(row.Top, dpi_);
+        out[i] = {l, t, l + Scale(row.Width, dpi_), t + Scale(row.Height, dpi_)};
+      }
+    }
+    for (size_t i = 0; i < rows_.size(); ++i) {
+      const ComponentRow& row = rows_[i];
+      if (parent != row.Parent) continue;
+      RECT inner{0, 0, out[i].right - out[i].left, out[i].bottom - out[i].top};
+      if (dynamic_cast<TPanel*>(FindField(row.Name))) InflateRect(&inner, -1, -1);
+      place(row.Name, inner);
+    }
+  };
+  place("", RECT{0, 0, Scale(spec_.ClientWidth, dpi_), Scale(spec_.ClientHeight, dpi_)});
+  return out;
+}
+
+void TForm::Relayout() {
+  const std::vector<RECT> places = ComputeLayout();
+  for (size_t i = 0; i < rows_.size(); ++i) {
+    TControl* f = FindField(rows_[i].Name);
+    if (!f || !f->Handle()) continue;
+    const RECT& r = places[i];
+    SendMessageW(f->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    SetWindowPos(f->Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+    if (auto* g = dynamic_cast<TRadioGroup*>(f)) g->ArrangeButtons();
+  }
+  InvalidateRect(Handle(), nullptr, TRUE);
+}
+
+LRESULT TForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_ERASEBKGND: {
+      RECT r;
+      GetClientRect(Handle(), &r);
+      FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(COLOR_BTNFACE));
+      return 1;
+    }
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN: {
+      LRESULT result = 0;
+      if (ReflectToChild(Handle(), msg, wParam, lParam, &result)) return result;
+      AnswerButtonFaceColor(msg, wParam, &result);
+      return result;
+    }
+    case WM_DPICHANGED: {
+      dpi_ = HIWORD(wParam);
+      Font old = std::move(font_);
+      MakeFont();
+      const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+      SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
+                   suggested->right - suggested->left, suggested->bottom - suggested->top,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
+      Relayout();
+      return 0;  // the old font is freed only now that nothing uses it
+    }
+    case WM_DESTROY:
+      if (spec_.MainForm) PostQuitMessage(0);
+      break;
+  }
+  return TControl::HandleMessage(msg, wParam, lParam);
+}
+
+int RunMessageLoop() {
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+    if (root && IsDialogMessageW(root, &msg)) continue;
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
+  }
+  return static_cast<int>(msg.wParam);
+}
+
+}  // namespace qv::win

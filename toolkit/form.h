@@ -1,0 +1,101 @@
+// A top-level window built from a table of components.
+//
+// A form class derives from TForm, holds its components as fields named as
+// in its table, and in its constructor:
+//   - Publish("Name", [this] { Name(); }) for each published operation, in
+//     the declared order (event rows name these);
+//   - Field("name", field) for each component of the table.
+// CreateForm(spec, rows) then creates every component at its 96-dpi place
+// scaled to the window's DPI, in table order, with its text, tooltip hint
+// and tab order, binds each row's event to the operation it names, and runs
+// the spec's creation handler. Components of kinds the toolkit does not know
+// (a colour box, an effect image) are created by overriding CreateComponent
+// and BindEvent; the rest of the form stays a table.
+#pragma once
+
+#include <functional>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "toolkit/control.h"
+#include "toolkit/handles.h"
+
+namespace qv::win {
+
+enum class TAlign { alNone, alTop, alBottom, alClient };
+
+struct ComponentRow {
+  const char* Name = "";
+  const char* Kind = "";    // as the window description says; the field's class decides
+  const char* Parent = "";  // "" for the form itself
+  int Left = 0, Top = 0, Width = 0, Height = 0;  // at 96 pixels per inch
+  const wchar_t* Text = L"";
+  const wchar_t* Hint = L"";
+  int TabOrder = -1;        // -1: not reached by Tab
+  const char* Event = "";   // "click", "change"
+  const char* Handler = ""; // a published operation of the form
+  TAlign Align = TAlign::alNone;
+  const wchar_t* Items = L"";  // radio groups: items separated by '\n'
+  int Columns = 1;
+};
+
+struct FormSpec {
+  std::wstring Caption;
+  int ClientWidth = 0, ClientHeight = 0;  // at 96 pixels per inch
+  std::wstring FontName = L"Tahoma";
+  int FontHeight = 11;                    // character height at 96 pixels per inch
+  bool MainForm = false;                  // closing it ends the message loop
+  const char* OnCreate = "";              // published operation run once everything exists
+  bool Visible = true;
+};
+
+class TForm : public TControl {
+ public:
+  void CreateForm(const FormSpec& spec, std::span<const ComponentRow> rows);
+
+  // The published operation of that name; throws when there is none.
+  const std::function<void()>& Operation(const std::string& name) const;
+  std::vector<std::string> PublishedNames() const;
+  TControl* FindField(const std::string& name) const;
+  const ComponentRow* FindRow(const std::string& name) const;
+
+  int Dpi() const { return dpi_; }
+  HFONT FontHandle() const { return font_.Get(); }
+  HWND Tooltips() const { return tooltips_; }
+  // Positions every component for the current DPI (after a DPI change).
+  void Relayout();
+
+ protected:
+  void Publish(const char* name, std::function<void()> operation);
+  void Field(const char* name, TControl& field);
+
+  // Creates a component of a toolkit kind; override for other kinds and
+  // call the base for the rest.
+  virtual void CreateComponent(const ComponentRow& row, TControl& field, CreateArgs& args);
+  virtual void BindEvent(const ComponentRow& row, TControl& field,
+                         const std::function<void()>& handler);
+
+  const wchar_t* ClassName() const override { return L"QvForm"; }
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  std::vector<RECT> ComputeLayout() const;
+  void MakeFont();
+  void AddTooltip(HWND tool, const wchar_t* hint);
+  void ApplyTabOrder();
+
+  std::vector<std::pair<std::string, std::function<void()>>> operations_;
+  std::vector<std::pair<std::string, TControl*>> fields_;  // not owned: members of the form
+  std::vector<ComponentRow> rows_;
+  FormSpec spec_;
+  int dpi_ = 96;
+  Font font_;                 // owned; every component uses it
+  HWND tooltips_ = nullptr;   // owned by the window system: destroyed with the form
+};
+
+// Runs the message loop until the main form closes; returns the exit code.
+int RunMessageLoop();
+
+}  // namespace qv::win

@@ -1,0 +1,23 @@
+// A status bar showing one text across its whole width.
+#pragma once
+
+#include <string>
+
+#include "toolkit/control.h"
+
+namespace qv::win {
+
+class TStatusBar : public TControl {
+ public:
+  void SetText(const std::wstring& text);
+  const std::wstring& Text() const { return text_; }
+
+ protected:
+  const wchar_t* SystemClass() const override { return STATUSCLASSNAMEW; }
+  void OnCreated() override;
+
+ private:
+  std::wstring text_;
+};
+
+}  // namespace qv::win

@@ -1,0 +1,170 @@
+// Forms built from a table: placement at the window's DPI, docking, event
+// binding by name, tooltips, the radio group's rule and its click events.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "imaging/exceptions.h"
+#include "toolkit/buttons.h"
+#include "toolkit/dpi.h"
+#include "toolkit/errors.h"
+#include "toolkit/form.h"
+#include "toolkit/image.h"
+#include "toolkit/panel.h"
+#include "toolkit/radio_layout.h"
+#include "toolkit/statusbar.h"
+
+namespace qv::win {
+namespace {
+
+TEST(RadioButtonRect, FollowsTheGroupRule) {
+  // The main window's group: 140 x 50, two items in two columns, a font
+  // whose "W" is 13 pixels high: caption 15, one button per column 65 wide.
+  EXPECT_EQ(RadioButtonRect(0, 2, 2, 140, 50, 13), (TRect{8, 17, 73, 47}));
+  EXPECT_EQ(RadioButtonRect(1, 2, 2, 140, 50, 13), (TRect{73, 17, 138, 47}));
+  // Five items in two columns: three per column.
+  EXPECT_EQ(RadioButtonRect(4, 5, 2, 110, 100, 2), (TRect{58, 37, 108, 66}));
+  // A tiny font still leaves a caption of 4 + 2.
+  EXPECT_EQ(RadioButtonRect(0, 1, 1, 50, 30, 1).Top, 8);
+}
+
+class TestForm : public TForm {
+ public:
+  TPanel top, bottom;
+  TBitBtn go;
+  TCheckBox flag;
+  TRadioGroup kind;
+  TImage picture;
+  TStatusBar status;
+  std::vector<std::string> calls;
+
+  TestForm() {
+    Publish("goClick", [this] { calls.push_back("go"); });
+    Publish("flagClick", [this] { calls.push_back("flag"); });
+    Publish("kindClick", [this] { calls.push_back("kind"); });
+    Publish("FormCreate", [this] { calls.push_back("create"); });
+    Field("top", top);
+    Field("bottom", bottom);
+    Field("go", go);
+    Field("flag", flag);
+    Field("kind", kind);
+    Field("picture", picture);
+    Field("status", status);
+  }
+};
+
+const ComponentRow kRows[] = {
+    {.Name = "top", .Kind = "panel", .Height = 65, .TabOrder = 0, .Align = TAlign::alTop},
+    {.Name = "go", .Kind = "bitbtn", .Parent = "top", .Left = 429, .Top = 9, .Width = 82,
+     .Height = 50, .Text = L"Apply", .Hint = L"Apply it", .TabOrder = 1, .Event = "click",
+     .Handler = "goClick"},
+    {.Name = "flag", .Kind = "checkbox", .Parent = "top", .Left = 363, .Top = 27, .Width = 60,
+     .Height = 20, .Text = L"Reverse", .Hint = L"Reverse it", .TabOrder = 0, .Event = "click",
+     .Handler = "flagClick"},
+    {.Name = "kind", .Kind = "radiogroup", .Parent = "top", .Left = 217, .Top = 9, .Width = 140,
+     .Height = 50, .Text = L"Gradient Type", .Hint = L"Pick", .TabOrder = 2, .Event = "click",
+     .Handler = "kindClick", .Items = L"Vertical\nHorizonal", .Columns = 2},
+    {.Name = "bottom", .Kind = "panel", .TabOrder = 1, .Align = TAlign::alClient},
+    {.Name = "picture", .Kind = "image", .Parent = "bottom", .Align = TAlign::alClient},
+    {.Name = "status", .Kind = "statusbar", .Height = 19, .Text = L"Ready",
+     .Align = TAlign::alBottom},
+};
+
+RECT ClientRectIn(HWND window) {
+  RECT r;
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+TEST(TForm, BuildsPlacesAndBindsFromTheTable) {
+  TestForm form;
+  form.CreateForm({.Caption = L"Test", .ClientWidth = 887, .ClientHeight = 233,
+                   .OnCreate = "FormCreate"},
+                  kRows);
+  const int dpi = form.Dpi();
+  auto s = [dpi](int v) { return Scale(v, dpi); };
+  EXPECT_EQ(form.calls, std::vector<std::string>{"create"});
+
+  RECT client;
+  GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client.right, s(887));
+  EXPECT_EQ(client.bottom, s(233));
+
+  RECT go = ClientRectIn(form.go.Handle());
+  EXPECT_EQ(go.left, s(429));
+  EXPECT_EQ(go.top, s(9));
+  EXPECT_EQ(go.right - go.left, s(82));
+  RECT status = ClientRectIn(form.status.Handle());
+  EXPECT_EQ(status.bottom, s(233));
+  EXPECT_EQ(status.top, s(233) - s(19));
+  // The client panel takes what the docked rows leave; the image fills it
+  // less the one-pixel bevel.
+  RECT bottom = ClientRectIn(form.bottom.Handle());
+  EXPECT_EQ(bottom.top, s(65));
+  EXPECT_EQ(bottom.bottom, status.top);
+  RECT picture = ClientRectIn(form.picture.Handle());
+  EXPECT_EQ(picture.left, 1);
+  EXPECT_EQ(picture.top, 1);
+  EXPECT_EQ(picture.right, client.right - 1);
+  EXPECT_EQ(picture.bottom, bottom.bottom - bottom.top - 1);
+  if (dpi == 96) {
+    EXPECT_EQ(picture.right - picture.left, 885);
+    EXPECT_EQ(picture.bottom - picture.top, 147);
+  }
+  EXPECT_EQ(form.status.Text(), L"Ready");
+
+  // Tab order inside the top panel: flag (0), go (1), kind (2).
+  EXPECT_EQ(GetWindow(form.top.Handle(), GW_CHILD), form.flag.Handle());
+  EXPECT_EQ(GetWindow(form.flag.Handle(), GW_HWNDNEXT), form.go.Handle());
+
+  // Tooltips for every hinted control, radio buttons included.
+  EXPECT_EQ(SendMessageW(form.Tooltips(), TTM_GETTOOLCOUNT, 0, 0), 2 + 1 + 2);
+
+  SendMessageW(form.go.Handle(), BM_CLICK, 0, 0);
+  SendMessageW(form.flag.Handle(), BM_CLICK, 0, 0);
+  EXPECT_TRUE(form.flag.Checked());
+  SendMessageW(form.kind.Button(1), BM_CLICK, 0, 0);
+  EXPECT_EQ(form.kind.ItemIndex(), 1);
+  SendMessageW(form.kind.Button(1), BM_CLICK, 0, 0);  // the chosen item again
+  EXPECT_EQ(form.calls, (std::vector<std::string>{"create", "go", "flag", "kind", "kind"}));
+  EXPECT_EQ(SendMessageW(form.kind.Button(1), BM_GETCHECK, 0, 0), BST_CHECKED);
+  EXPECT_EQ(SendMessageW(form.kind.Button(0), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+
+  // Setting from code fires nothing.
+  form.kind.SetItemIndex(0);
+  form.flag.SetChecked(false);
+  EXPECT_EQ(form.calls.size(), 5u);
+}
+
+TEST(TForm, UnknownHandlerNamesAreRefused) {
+  TestForm form;
+  const ComponentRow rows[] = {{.Name = "go", .Kind = "bitbtn", .Width = 10, .Height = 10,
+                                .Event = "click", .Handler = "noSuchHandler"}};
+  EXPECT_THROW(form.CreateForm({.Caption = L"T", .ClientWidth = 50, .ClientHeight = 50,
+                                .Visible = false},
+                               rows),
+               Exception);
+}
+
+TEST(TImage, DrawsThePictureOpaqueFromTheTopLeftCorner) {
+  TestForm form;
+  form.CreateForm({.Caption = L"Img", .ClientWidth = 887, .ClientHeight = 233}, kRows);
+  TBitmap picture;
+  picture.SetSize(4, 3);
+  picture.SetPixelFormat(TPixelFormat::pf24bit);
+  picture.SetPixelRgb(0, 0, 0x0000FF);
+  picture.SetPixelRgb(3, 2, 0x00FF00);
+  form.picture.SetPicture(std::move(picture));
+  UpdateWindow(form.Handle());
+  HDC dc = GetDC(form.picture.Handle());
+  EXPECT_EQ(GetPixel(dc, 0, 0), RGB(255, 0, 0));
+  EXPECT_EQ(GetPixel(dc, 3, 2), RGB(0, 255, 0));
+  EXPECT_EQ(GetPixel(dc, 1, 1), RGB(255, 255, 255));
+  EXPECT_EQ(GetPixel(dc, 10, 10), GetSysColor(COLOR_BTNFACE));
+  ReleaseDC(form.picture.Handle(), dc);
+}
+
+}  // namespace
+}  // namespace qv::win
