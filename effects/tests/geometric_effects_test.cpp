@@ -1,0 +1,209 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "effects/effect_image.h"
+#include "effects/effect_routines.h"
+#include "effects/tests/surfaces.h"
+#include "imaging/exceptions.h"
+#include "imaging/numeric.h"
+
+namespace qv {
+namespace {
+
+using test::At;
+using test::Grey;
+using test::Make;
+using test::Px;
+using test::Solid;
+
+TBitmap Apply(const TBitmap& picture, const std::function<void(TProEffectImage&)>& effect) {
+  TProEffectImage image;
+  image.AssignBitmap(picture);
+  effect(image);
+  return *image.PictureBitmap();
+}
+
+TBitmap Sized(int w, int h) {
+  TBitmap b;
+  b.SetPixelFormat(TPixelFormat::pf24bit);
+  b.SetSize(w, h);
+  return b;
+}
+
+Px FromSample(TSample s) { return {s.Blue, s.Green, s.Red}; }
+
+TEST(SmoothResize, DocumentedFractions) {
+  // Grey level 10 (x + y): pixel (1, 1) of the 5 x 5 reduction lies at
+  // sx = sy = 58982, between source pixels 1 and 2 with fraction 26214:
+  // weights TL 1311, TR 5243, BL 5244, BR 20970 on 20, 30, 30, 40 give
+  // 1179630 shr 15 = 35.
+  const TBitmap src = Make(10, 10, [](int x, int y) { return Grey(10 * (x + y)); });
+  TBitmap dst = Sized(5, 5);
+  SmoothResize(src, dst);
+  EXPECT_EQ(At(dst, 1, 1), Grey(35));
+  EXPECT_EQ(At(dst, 0, 0), Grey(0));
+}
+
+TEST(Tile, TwoByTwoTilesOfTheReducedPicture) {
+  const TBitmap picture = Make(12, 10, [](int x, int y) { return Px{x * 20, y * 25, (x * y * 3) % 256}; });
+  // The 6 x 5 reduction, worked from the fixed-point rule by a separate script.
+  const Px reduced[5][6] = {
+      {{0, 0, 0}, {36, 0, 0}, {73, 0, 0}, {109, 0, 0}, {146, 0, 0}, {183, 0, 0}},
+      {{0, 44, 0}, {36, 44, 9}, {73, 44, 19}, {109, 44, 29}, {146, 44, 39}, {183, 44, 49}},
+      {{0, 89, 0}, {36, 89, 19}, {73, 89, 39}, {109, 89, 59}, {146, 89, 79}, {183, 89, 98}},
+      {{0, 134, 0}, {36, 134, 29}, {73, 134, 59}, {109, 134, 89}, {146, 134, 118}, {183, 134, 148}},
+      {{0, 179, 0}, {36, 179, 39}, {73, 179, 79}, {109, 179, 118}, {146, 179, 158}, {183, 179, 197}},
+  };
+  TBitmap out = Apply(picture, [](auto& i) { i.Effect_Tile(2); });
+  for (int y = 0; y < 10; ++y)
+    for (int x = 0; x < 12; ++x) EXPECT_EQ(At(out, x, y), reduced[y % 5][x % 6]) << x << "," << y;
+}
+
+TEST(Tile, LeavesTheUncoveredStripAndRefusesSmallTiles) {
+  const TBitmap picture = test::Pattern(13, 11);
+  TBitmap out = Apply(picture, [](auto& i) { i.Effect_Tile(2); });  // 6 x 5 tiles
+  for (int y = 0; y < 11; ++y) EXPECT_EQ(At(out, 12, y), At(picture, 12, y));
+  for (int x = 0; x < 13; ++x) EXPECT_EQ(At(out, x, 10), At(picture, x, 10));
+  const TBitmap narrow = test::Pattern(9, 10);
+  for (int n : {2, 0, -3})
+    EXPECT_TRUE(test::SamePixels(Apply(narrow, [=](auto& i) { i.Effect_Tile(n); }), narrow)) << n;
+}
+
+TEST(Tile, OneTileIsTheResampleNotTheIdentity) {
+  // Step (9 x 32768) div 10 = 29491: column 9 mixes source columns 8 and 9
+  // with fraction 3275: (160 x 29493 + 180 x 3275) shr 15 = 161 in row 0.
+  const TBitmap ramp = Make(10, 10, [](int x, int) { return Grey(20 * x); });
+  TBitmap out = Apply(ramp, [](auto& i) { i.Effect_Tile(1); });
+  EXPECT_EQ(At(out, 9, 0), Grey(161));
+  EXPECT_EQ(At(out, 0, 0), Grey(0));
+}
+
+TEST(WrappedSample, DocumentedPoints) {
+  const int W = 5, H = 4;
+  TBitmap s = Make(W, H, [](int x, int y) { return Grey(10 * x + 50 * y); });
+  // Integral point: the pixel itself.
+  EXPECT_EQ(FromSample(WrappedSample(s, 2.0f, 3.0f)), At(s, 2, 3));
+  // Column -1 wraps to W - 2 with weight 0; its neighbour W - 1 gets all.
+  EXPECT_EQ(FromSample(WrappedSample(s, -1.0f, 0.0f)), At(s, W - 1, 0));
+  // Half way between the last column and column 0: (40 + 1) / 2 would be
+  // fractional, so use a picture whose halfway sum ends in .5 exactly.
+  TBitmap t = Make(W, 1, [](int x, int) { return Grey(x == 0 ? 201 : 100); });
+  t.SetSize(W, 2);
+  EXPECT_EQ(FromSample(WrappedSample(t, W - 0.5f, 0.0f)), Grey(150));  // 150.5, even
+  // A negative coordinate mirrors the weights: at -0.3 column 0 weighs 0.3.
+  TBitmap u = Make(3, 2, [](int x, int) { return Grey(x == 0 ? 100 : x == 1 ? 200 : 0); });
+  EXPECT_EQ(FromSample(WrappedSample(u, -0.3f, 0.0f)), Grey(170));
+}
+
+TEST(WrappedSample, FarCoordinatesWrapAndHugeOnesAreInvalid) {
+  TBitmap s = test::Pattern(7, 6);
+  EXPECT_EQ(FromSample(WrappedSample(s, 7.0f * 1000 + 3, 6.0f * 50 + 2)), At(s, 3, 2));
+  // -2^31 wraps to column 6 - (2^31 mod 7) = 4 with weight 0; column 5 gets all.
+  EXPECT_EQ(FromSample(WrappedSample(s, -2147483648.0f, 0.0f)), At(s, 5, 0));
+  EXPECT_THROW(WrappedSample(s, 1e30f, 0.0f), EInvalidOp);
+}
+
+TEST(PolarAngle, DocumentedAngles) {
+  EXPECT_EQ(PolarAngle(0, 0), -1.5707964f);
+  EXPECT_EQ(PolarAngle(0, 2), 1.5707964f);
+  EXPECT_EQ(PolarAngle(1, 1), static_cast<float>(kPi / 4));
+  EXPECT_EQ(PolarAngle(-1, 0), static_cast<float>(kPi));
+  EXPECT_EQ(PolarAngle(-1, -1), static_cast<float>(5 * kPi / 4));
+}
+
+TEST(FishEye, WorkedPointsOnAFourByFour) {
+  // Amount 1: centre (2, 2), R = 4. Pixel (3, 2) is at d = 1, so
+  // k = (1 / 0.75 - 1) x 2 = 2/3 and it samples (2.667, 2): a third of
+  // (2, 2) = 60 and two thirds of (3, 2) = 90, i.e. 80. Pixel (0, 2) at d = 2 has k = 2 and
+  // samples (0, 2) exactly; the centre at d = 0 samples itself.
+  const TBitmap picture = Make(4, 4, [](int x, int y) { return Grey(y == 2 ? 30 * x : 7); });
+  TBitmap out = Apply(picture, [](auto& i) { i.Effect_FishEye(1); });
+  EXPECT_EQ(At(out, 3, 2), Grey(80));
+  EXPECT_EQ(At(out, 0, 2), Grey(0));
+  EXPECT_EQ(At(out, 2, 2), Grey(60));
+}
+
+TEST(FishEye, CentreOfAnEvenPictureKeepsItsColour) {
+  const TBitmap picture = test::Pattern(8, 6);
+  for (int amount : {1, 3, -2, 1000}) {
+    TBitmap out = Apply(picture, [=](auto& i) { i.Effect_FishEye(amount); });
+    EXPECT_EQ(At(out, 4, 3), At(picture, 4, 3)) << amount;
+  }
+}
+
+TEST(Twist, CentreOfAnOddPictureKeepsItsColour) {
+  const TBitmap picture = test::Pattern(7, 5);
+  for (int amount : {1, -4, 77}) {
+    TBitmap out = Apply(picture, [=](auto& i) { i.Effect_Twist(amount); });
+    EXPECT_EQ(At(out, 3, 2), At(picture, 3, 2)) << amount;
+  }
+  const TBitmap one = Solid(1, 1, Px{1, 2, 3});
+  EXPECT_TRUE(test::SamePixels(Apply(one, [](auto& i) { i.Effect_Twist(0); }), one));
+}
+
+TEST(Twist, HugeAmountTurnsByAQuarter) {
+  // Offset (dx, dy) from the centre takes the source at (-dy, dx) wherever
+  // that source lies inside the picture.
+  const TBitmap picture = test::Pattern(7, 7);
+  TBitmap out = Apply(picture, [](auto& i) { i.Effect_Twist(0x7FFFFFFF); });
+  for (int dy = -2; dy <= 2; ++dy)
+    for (int dx = -2; dx <= 2; ++dx)
+      EXPECT_EQ(At(out, 3 + dx, 3 + dy), At(picture, 3 - dy, 3 + dx)) << dx << "," << dy;
+}
+
+TEST(Twist, SourceJustAboveTheTopEdgeMirrorsItsRowWeights) {
+  // On a 5 x 5 picture pixel (0, 0) turns to the source point
+  // (3.9999995, -2.4e-7) in float arithmetic (worked by a separate script):
+  // the negative row coordinate gives row 0 the weight 2.4e-7 and row 1
+  // the rest, so the pixel comes from (4, 1), not from the corner (4, 0).
+  const TBitmap picture = test::Pattern(5, 5);
+  TBitmap out = Apply(picture, [](auto& i) { i.Effect_Twist(0x7FFFFFFF); });
+  EXPECT_EQ(At(out, 0, 0), At(picture, 4, 1));
+}
+
+TEST(Remaps, DivisionByZeroFailsAndKeepsThePicture) {
+  using Effect = std::function<void(TProEffectImage&)>;
+  const struct { const char* what; int w, h; Effect effect; } cases[] = {
+      {"fish-eye 0", 5, 4, [](auto& i) { i.Effect_FishEye(0); }},
+      {"fish-eye at d = R", 4, 10, [](auto& i) { i.Effect_FishEye(1); }},
+      {"twist 0", 3, 3, [](auto& i) { i.Effect_Twist(0); }},
+  };
+  for (const auto& c : cases) {
+    const TBitmap picture = test::Pattern(c.w, c.h);
+    TProEffectImage image;
+    image.AssignBitmap(picture);
+    try {
+      c.effect(image);
+      ADD_FAILURE() << c.what << ": no error";
+    } catch (const EZeroDivide& e) {
+      EXPECT_STREQ(e.what(), "Floating point division by zero") << c.what;
+    }
+    EXPECT_TRUE(test::SamePixels(*image.PictureBitmap(), picture)) << c.what;
+  }
+}
+
+TEST(SpotLight, EllipseOverTheWholePictureKeepsItsInside) {
+  const TBitmap picture = Solid(9, 9, Grey(100));
+  TBitmap out = Apply(picture, [](auto& i) { i.Effect_SpotLight(0, TRect{0, 0, 9, 9}); });
+  EXPECT_EQ(At(out, 4, 4), Grey(100));  // centre
+  EXPECT_EQ(At(out, 4, 1), Grey(100));  // inside, next to the outline
+  for (auto [x, y] : {std::pair{0, 0}, std::pair{8, 0}, std::pair{0, 8}, std::pair{8, 8}})
+    EXPECT_EQ(At(out, x, y), Grey(0)) << "corner " << x << "," << y;
+  EXPECT_EQ(At(out, 4, 0), Grey(0));  // on the outline
+  EXPECT_EQ(At(out, 0, 4), Grey(0));
+  // The amount darkens what shows through.
+  TBitmap dark = Apply(picture, [](auto& i) { i.Effect_SpotLight(128, TRect{0, 0, 9, 9}); });
+  EXPECT_EQ(At(dark, 4, 4), Grey(50));
+}
+
+TEST(SpotLight, SpotOutsideThePictureBlackensEverything) {
+  for (TRect spot : {TRect{20, 20, 40, 40}, TRect{5, 5, 2, 2}}) {
+    TBitmap out = Apply(test::Pattern(9, 7), [=](auto& i) { i.Effect_SpotLight(0, spot); });
+    for (int y = 0; y < 7; ++y)
+      for (int x = 0; x < 9; ++x) ASSERT_EQ(At(out, x, y), Grey(0)) << x << "," << y;
+  }
+}
+
+}  // namespace
+}  // namespace qv
