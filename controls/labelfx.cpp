@@ -149,8 +149,8 @@ void TsLabelFX::SetShowAccelChar(bool show) {
   Invalidate();
 }
 
-void TsLabelFX::SetBiDiMode(TBiDiMode mode) {
-  if (Assign(bidi_mode_, mode)) Invalidate();
+void TsLabelFX::SetRightToLeft(bool rightToLeft) {
+  if (Assign(right_to_left_, rightToLeft)) Invalidate();
 }
 
 void TsLabelFX::SetBounds(int left, int top, int width, int height) {
@@ -219,7 +219,7 @@ void TsLabelFX::DrawCaptionText(TBitmap& canvas, TRect& r, unsigned flags) {
   std::string text = caption_;
   if (measuring && (text.empty() || (show_accel_char_ && text == "&"))) text += ' ';
   if (!show_accel_char_) flags |= tfNoPrefix;
-  if (bidi_mode_ == bdRightToLeft) flags |= tfRtlReading;
+  if (right_to_left_) flags |= tfRtlReading;
 
   const TFont font = font_;
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "controls/bound_label.h"  // TAlignment, shared with the colour box's caption label
 #include "imaging/bitmap.h"
 #include "imaging/color.h"
 #include "imaging/drawing.h"
@@ -16,9 +17,7 @@
 
 namespace qv {
 
-enum TAlignment { taLeftJustify, taRightJustify, taCenter };
 enum TTextLayout { tlTop, tlCenter, tlBottom };
-enum TBiDiMode { bdLeftToRight, bdRightToLeft };
 
 enum TsShadowMode { smNone, smCustom, smSkin1 };
 enum TsKindType { ktStandard, ktCustom, ktSkin };
@@ -113,8 +112,9 @@ class TsLabelFX {
   void SetAutoSize(bool autoSize);
   bool ShowAccelChar() const { return show_accel_char_; }
   void SetShowAccelChar(bool show);
-  TBiDiMode BiDiMode() const { return bidi_mode_; }
-  void SetBiDiMode(TBiDiMode mode);
+  // Right-to-left reading order for the caption.
+  bool RightToLeft() const { return right_to_left_; }
+  void SetRightToLeft(bool rightToLeft);
 
   // Position and size in the parent, in pixels. Auto-size changes them when
   // the text changes; the window half follows.
@@ -162,7 +162,7 @@ class TsLabelFX {
   bool word_wrap_ = false;
   bool auto_size_ = true;
   bool show_accel_char_ = true;
-  TBiDiMode bidi_mode_ = bdLeftToRight;
+  bool right_to_left_ = false;
   TRect bounds_{0, 0, 65, 17};
 
   TBitmap shadow_bitmap_;             // 32 bits per pixel once painted
