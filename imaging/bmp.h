@@ -44,6 +44,10 @@ void SaveBitmapToFile(const TBitmap& bitmap, const std::string& path);
 // kMaxBmpFileBytes); by default `data` is the whole file.
 TBitmap DecodeBmp(std::span<const uint8_t> data, uint64_t fileSize = UINT64_MAX);
 
+// "System Error.  Code: %d.\r\n%s": how a failure of the platform to create
+// a picture reads (out of memory, for the reader here).
+std::string FormatSystemError(int code, const std::string& text);
+
 // Reads a picture from a BMP file: "Cannot open file" when it cannot be
 // opened, then the errors of DecodeBmp.
 TBitmap LoadBitmapFromFile(const std::string& path);
