@@ -41,7 +41,9 @@ bool IsHalftone(const std::vector<TRGBQuad>& palette) {
   return palette.size() == h.size() && std::equal(palette.begin(), palette.end(), h.begin());
 }
 
-// Expands a masked field to 8 bits, scaling so that the field's maximum is 255.
+// Expands a masked field to 8 bits as the Windows display engine does: a
+// wider field keeps its top 8 bits, a narrower one repeats its bits (5 bits
+// abcde become abcdeabc), so that 0 stays 0 and the maximum becomes 255.
 uint8_t ExtractChannel(uint32_t pixel, uint32_t mask) {
   if (mask == 0) return 0;
   int shift = std::countr_zero(mask);
@@ -49,7 +51,10 @@ uint8_t ExtractChannel(uint32_t pixel, uint32_t mask) {
   uint32_t v = (pixel & mask) >> shift;
   int width = std::bit_width(field);
   if (width >= 8) return static_cast<uint8_t>(v >> (width - 8));
-  return static_cast<uint8_t>((v * 255 + field / 2) / field);
+  uint32_t repeated = 0;
+  int bits = 0;
+  for (; bits < 8; bits += width) repeated = (repeated << width) | v;
+  return static_cast<uint8_t>(repeated >> (bits - 8));
 }
 
 uint32_t PackChannel(uint8_t value, uint32_t mask) {

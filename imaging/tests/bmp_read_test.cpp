@@ -151,16 +151,18 @@ TEST(DecodeBmp, EveryUncompressedFormReadsItsPixelsAndWritesBackIdentically) {
   {
     Case k{"16 bits 5-5-5", {}, {}};
     k.f.Width = 2, k.f.Height = 1, k.f.Bits = 16;
-    k.f.Pixels = {0x00, 0x7C, 0x10, 0x00};  // full red; blue field 16 of 31
-    k.pixels = {Rgb(255, 0, 0), Rgb(0, 0, 132)};
+    // Full red; blue 28 of 31 widens by repeating its bits: 11100 -> 11100111.
+    k.f.Pixels = {0x00, 0x7C, 0x1C, 0x00};
+    k.pixels = {Rgb(255, 0, 0), Rgb(0, 0, 231)};
     cases.push_back(k);
   }
   {
     Case k{"16 bits 5-6-5 bit fields", {}, {}};
     k.f.Width = 2, k.f.Height = 1, k.f.Bits = 16, k.f.Compression = 3;
     k.f.MasksAfterHeader = {0xF800, 0x07E0, 0x001F};
-    k.f.Pixels = {0xE0, 0x07, 0x00, 0x04};  // full green; green field 32 of 63
-    k.pixels = {Rgb(0, 255, 0), Rgb(0, 130, 0)};
+    // Full green; green 52 of 63: 110100 -> 11010011.
+    k.f.Pixels = {0xE0, 0x07, 0x80, 0x06};
+    k.pixels = {Rgb(0, 255, 0), Rgb(0, 211, 0)};
     cases.push_back(k);
   }
   {
