@@ -375,14 +375,34 @@ void TBitmap::SetPixelBits(int bits) {
 
 uint32_t TBitmap::GetPixelRgb(int x, int y) const {
   if (x < 0 || x >= width_) return 0;
-  // Decoding one pixel through the row decoder keeps a single source of truth.
-  if (format_ == TPixelFormat::pf24bit) {
-    const uint8_t* p = PixelRow(y) + 3 * x;
-    return p[2] | (p[1] << 8) | (p[0] << 16);
+  const uint8_t* row = PixelRow(y);
+  auto fromQuad = [&](unsigned index) -> uint32_t {
+    if (index >= palette_.size()) return 0;
+    const TRGBQuad& q = palette_[index];
+    return q.Red | (q.Green << 8) | (q.Blue << 16);
+  };
+  auto fromMasks = [&](uint32_t p) -> uint32_t {
+    return ExtractChannel(p, masks_.Red) | (ExtractChannel(p, masks_.Green) << 8) |
+           (ExtractChannel(p, masks_.Blue) << 16);
+  };
+  switch (format_) {
+    case TPixelFormat::pf1bit: return fromQuad((row[x >> 3] >> (7 - (x & 7))) & 1);
+    case TPixelFormat::pf4bit: return fromQuad((x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4));
+    case TPixelFormat::pf8bit: return fromQuad(row[x]);
+    case TPixelFormat::pf16bit: return fromMasks(row[2 * x] | (row[2 * x + 1] << 8));
+    case TPixelFormat::pf24bit: {
+      const uint8_t* p = row + 3 * x;
+      return p[2] | (p[1] << 8) | (p[0] << 16);
+    }
+    case TPixelFormat::pfDevice:
+    case TPixelFormat::pf32bit: {
+      const uint8_t* p = row + 4 * x;
+      if (format_ == TPixelFormat::pfDevice || masks_ == DefaultMasks(TPixelFormat::pf32bit))
+        return p[2] | (p[1] << 8) | (p[0] << 16);
+      return fromMasks(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24));
+    }
   }
-  std::vector<uint8_t> rgb(static_cast<size_t>(width_) * 3);
-  DecodeRowTo24(y, rgb.data());
-  return rgb[3 * x + 2] | (rgb[3 * x + 1] << 8) | (rgb[3 * x] << 16);
+  return 0;
 }
 
 void TBitmap::SetPixelRgb(int x, int y, uint32_t rgb) {
