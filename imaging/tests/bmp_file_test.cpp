@@ -4,6 +4,12 @@
 #include <fstream>
 #include <iterator>
 
+#ifndef _WIN32
+#include <sys/resource.h>
+
+#include <csignal>
+#endif
+
 #include "imaging/bmp.h"
 #include "imaging/exceptions.h"
 #include "imaging/file_io.h"
@@ -83,6 +89,77 @@ TEST_F(BmpFiles, TargetsThatCannotBeCreatedFailWithCannotCreateFile) {
   EXPECT_EQ(Slurp(dir_ / "readonly.bmp"), (std::vector<uint8_t>{1, 2, 3}));
   EXPECT_EQ(FilesInDir(), 2u);
 }
+
+TEST_F(BmpFiles, LoadThenSaveOfAnAppliedFileGivesAnIdenticalFile) {
+  const std::string first = PathOf("applied.bmp"), second = PathOf("again.bmp");
+  SaveBitmapToFile(Painted(885, 147), first);
+  TBitmap loaded = LoadBitmapFromFile(first);
+  EXPECT_EQ(loaded.Width(), 885);
+  EXPECT_EQ(loaded.Height(), 147);
+  EXPECT_EQ(loaded.PixelFormat(), TPixelFormat::pf24bit);
+  SaveBitmapToFile(loaded, second);
+  EXPECT_EQ(Slurp(second), Slurp(first));
+}
+
+TEST_F(BmpFiles, EmptyFileLoadsAsAnEmptyPicture) {
+  Spit(dir_ / "empty.bmp", {});
+  TBitmap b = LoadBitmapFromFile(PathOf("empty.bmp"));
+  EXPECT_EQ(b.Width(), 0);
+  EXPECT_EQ(b.Height(), 0);
+}
+
+TEST_F(BmpFiles, MissingFilesFailWithCannotOpenFileAndTheFullPath) {
+  for (const std::string& path : {PathOf("missing.bmp"), PathOf("")}) {
+    try {
+      LoadBitmapFromFile(path);
+      ADD_FAILURE() << path << " opened";
+    } catch (const EFOpenError& e) {
+      const std::string prefix = "Cannot open file \"" + ExpandFileName(path) + "\". ";
+      EXPECT_EQ(e.Message().rfind(prefix, 0), 0u) << e.what();
+      EXPECT_GT(e.Message().size(), prefix.size()) << e.what();
+      EXPECT_NE(e.Message().back(), '.') << e.what();
+    }
+  }
+#ifndef _WIN32
+  // The platform's own words, without the full stop Windows would add.
+  const std::string relative = "qv-surely-missing-file.bmp";
+  try {
+    LoadBitmapFromFile(relative);
+    ADD_FAILURE();
+  } catch (const EFOpenError& e) {
+    EXPECT_EQ(e.Message(), "Cannot open file \"" + fs::current_path().string() + "/" + relative +
+                               "\". No such file or directory");
+  }
+#endif
+}
+
+#ifndef _WIN32
+// A write that fails part-way (here: the file size limit of the process)
+// reports "Stream write error" and leaves the old file as it was.
+TEST_F(BmpFiles, FailedWriteLeavesTheOldFileInPlace) {
+  const std::string path = PathOf("kept.bmp");
+  const std::vector<uint8_t> old(2000, 0x5A);
+  Spit(path, old);
+  struct rlimit saved {};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 100000;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  bool threw = false;
+  try {
+    SaveBitmapToFile(Painted(885, 147), path);
+  } catch (const EWriteError& e) {
+    threw = true;
+    EXPECT_STREQ(e.what(), "Stream write error");
+  }
+  setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previous);
+  EXPECT_TRUE(threw);
+  EXPECT_EQ(Slurp(path), old);
+  EXPECT_EQ(FilesInDir(), 1u) << "the unfinished file is removed";
+}
+#endif
 
 TEST(FileErrors, SystemMessagesLoseTrailingSpacesControlsAndFullStops) {
   EXPECT_EQ(TrimSystemMessage("The system cannot find the file specified. \r\n"),
