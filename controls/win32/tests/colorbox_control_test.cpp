@@ -1,0 +1,337 @@
+// The colour box under Wine: the two boxes of the main window on a panel of
+// its size, driven by keyboard and mouse messages as a user would.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "controls/win32/colorbox_control.h"
+#include "imaging/exceptions.h"
+#include "toolkit/gdi_text.h"
+#include "toolkit/handles.h"
+#include "toolkit/panel.h"
+
+namespace qv::win {
+namespace {
+
+class Host : public TControl {
+ protected:
+  const wchar_t* ClassName() const override { return L"QvColorBoxTestHost"; }
+  LRESULT HandleMessage(UINT msg, WPARAM w, LPARAM l) override {
+    if (msg == WM_ERASEBKGND) {
+      RECT r;
+      GetClientRect(Handle(), &r);
+      FillRect(reinterpret_cast<HDC>(w), &r, GetSysColorBrush(COLOR_BTNFACE));
+      return 1;
+    }
+    return TControl::HandleMessage(msg, w, l);
+  }
+};
+
+void Pump(int milliseconds = 50) {
+  const DWORD end = GetTickCount() + milliseconds;
+  do {
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+    Sleep(5);
+  } while (static_cast<LONG>(end - GetTickCount()) > 0);
+}
+
+RECT RectIn(HWND window, HWND parent) {
+  RECT r;
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+// The main window's top panel with its two colour boxes, as the form builds
+// them: name, create, caption label, change handler, then the start-up
+// colours from code.
+struct MainWindowBoxes : ::testing::Test {
+  Host form;
+  TPanel panel;
+  TColorBoxControl first, second;
+  Font font{CreateFontW(-11, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                        DEFAULT_PITCH | FF_DONTCARE, L"Tahoma")};
+  std::vector<std::string> events;
+
+  void SetUp() override {
+    InstallPlatformServices();
+    form.Create({.Left = 0, .Top = 0, .Width = 887, .Height = 320,
+                 .Style = WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN});
+    panel.Create({.Parent = form.Handle(), .Left = 0, .Top = 0, .Width = 887, .Height = 65,
+                  .Style = WS_CLIPCHILDREN});
+    const struct {
+      TColorBoxControl& box;
+      const char* name;
+      int top;
+      const char* caption;
+    } rows[] = {{first, "colorselect1", 9, "Gradient 1st Color:"},
+                {second, "colorselect2", 37, "Gradient 2nd Color:"}};
+    int id = 100;
+    for (const auto& r : rows) {
+      r.box.Box().SetName(r.name);
+      r.box.Create({.Parent = panel.Handle(), .Left = 112, .Top = r.top, .Width = 89, .Height = 22,
+                    .Id = ++id, .Font = font.Get()});
+      r.box.SetCaptionLabel(r.caption);
+      std::string tag = r.name;
+      r.box.Box().OnChange = [this, tag](TsCustomColorBox&) { events.push_back(tag); };
+    }
+    first.Box().SetSelected(0xFF0000);
+    second.Box().SetSelected(0xF0CAA6);
+    SetForegroundWindow(form.Handle());
+    UpdateWindow(form.Handle());
+    Pump();
+  }
+  void TearDown() override { SetTextRenderer(nullptr), SetSysColorLookup(nullptr); }
+
+  int CurSel(const TColorBoxControl& b) const {
+    return static_cast<int>(SendMessageW(b.Handle(), CB_GETCURSEL, 0, 0));
+  }
+};
+
+TEST_F(MainWindowBoxes, StartUpShowsBlueAndSkyBlueWithoutAnyChangeEvent) {
+  EXPECT_EQ(SendMessageW(first.Handle(), CB_GETCOUNT, 0, 0), 50);
+  EXPECT_EQ(CurSel(first), 12);
+  EXPECT_EQ(CurSel(second), 17);
+  EXPECT_EQ(first.Box().Selected(), 0xFF0000);
+  EXPECT_EQ(second.Box().Selected(), 0xF0CAA6);
+  EXPECT_TRUE(events.empty());
+
+  wchar_t text[64] = {};
+  SendMessageW(first.Handle(), CB_GETLBTEXT, 17, reinterpret_cast<LPARAM>(text));
+  EXPECT_STREQ(text, L"clSkyBlue");
+  // Entries and the selection field are ItemHeight high; the closed box is
+  // that plus the platform's frame (22 on Windows, 20 under Wine).
+  EXPECT_EQ(SendMessageW(first.Handle(), CB_GETITEMHEIGHT, 0, 0), 16);
+  EXPECT_EQ(SendMessageW(first.Handle(), CB_GETITEMHEIGHT, static_cast<WPARAM>(-1), 0), 16);
+  const RECT r = RectIn(first.Handle(), panel.Handle());
+  EXPECT_EQ(r.left, 112);
+  EXPECT_EQ(r.top, 9);
+  EXPECT_EQ(r.right - r.left, 89);
+}
+
+TEST_F(MainWindowBoxes, CaptionLabelsSitLeftOfTheBoxes) {
+  for (const auto* b : {&first, &second}) {
+    HWND label = b->LabelHandle();
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(GetParent(label), panel.Handle());
+    EXPECT_TRUE(IsWindowVisible(label));
+    const RECT r = RectIn(label, panel.Handle());
+    const RECT box = RectIn(b->Handle(), panel.Handle());
+    const int height = r.bottom - r.top;
+    EXPECT_EQ(r.right, 108);
+    EXPECT_EQ(r.top, box.top + (box.bottom - box.top - height) / 2 - 1);
+  }
+  // A 13-pixel label beside a 22-pixel box (Windows) and a 12-pixel one
+  // beside a 20-pixel box (Wine's Tahoma and frame) both land here.
+  EXPECT_EQ(RectIn(first.LabelHandle(), panel.Handle()).top, 12);
+  EXPECT_EQ(RectIn(second.LabelHandle(), panel.Handle()).top, 40);
+  wchar_t text[64] = {};
+  GetWindowTextW(first.LabelHandle(), text, 64);
+  EXPECT_STREQ(text, L"Gradient 1st Color:");
+
+  // The label follows the box.
+  SetWindowPos(first.Handle(), nullptr, 150, 20, 89, 22, SWP_NOZORDER | SWP_NOSIZE);
+  EXPECT_EQ(RectIn(first.LabelHandle(), panel.Handle()).right, 146);
+  ShowWindow(first.Handle(), SW_HIDE);
+  EXPECT_FALSE(IsWindowVisible(first.LabelHandle()));
+  EnableWindow(second.Handle(), FALSE);
+  EXPECT_FALSE(IsWindowEnabled(second.LabelHandle()));
+}
+
+TEST_F(MainWindowBoxes, SelectedFromCodeFiresNothing) {
+  first.Box().SetSelected(0x0000FF);
+  second.Box().SetSelected(static_cast<TColor>(0xFF00000F));
+  Pump();
+  EXPECT_EQ(CurSel(first), 9);
+  EXPECT_EQ(second.Box().Selected(), static_cast<TColor>(0xFF00000F));
+  EXPECT_TRUE(events.empty());
+}
+
+TEST_F(MainWindowBoxes, ArrowKeyFiresChangeOnce) {
+  SendMessageW(first.Handle(), WM_KEYDOWN, VK_DOWN, 0);
+  SendMessageW(first.Handle(), WM_KEYUP, VK_DOWN, 0);
+  Pump();
+  EXPECT_EQ(events, std::vector<std::string>{"colorselect1"});
+  EXPECT_EQ(first.Box().Selected(), 0xFF00FF);  // clFuchsia follows clBlue
+}
+
+TEST_F(MainWindowBoxes, TypeAheadAndBackspace) {
+  for (wchar_t c : std::wstring(L"clr")) SendMessageW(second.Handle(), WM_CHAR, c, 0);
+  EXPECT_EQ(second.Box().Selected(), 0x0000FF);  // clRed
+  // "c" moved to clBlack, "r" to clRed: two changes.
+  EXPECT_EQ(events, (std::vector<std::string>{"colorselect2", "colorselect2"}));
+  SendMessageW(second.Handle(), WM_CHAR, VK_BACK, 0);
+  EXPECT_EQ(events.size(), 3u);
+  EXPECT_EQ(second.Box().Selected(), 0x0000FF);
+}
+
+TEST_F(MainWindowBoxes, PickingFromTheOpenListFiresChangeOnce) {
+  std::vector<std::string> order;
+  first.Box().OnDropDown = [&](TsCustomColorBox&) { order.push_back("dropdown"); };
+  first.Box().OnCloseUp = [&](TsCustomColorBox&) { order.push_back("closeup"); };
+  SendMessageW(first.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+  Pump();
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetComboBoxInfo(first.Handle(), &info));
+  ASSERT_TRUE(IsWindowVisible(info.hwndList));
+  // 14 rows of 16 pixels.
+  RECT client;
+  GetClientRect(info.hwndList, &client);
+  EXPECT_EQ(client.bottom - client.top, 14 * 16);
+
+  // A click on entry 2 (clGreen), wherever the list scrolled to.
+  RECT item;
+  SendMessageW(info.hwndList, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
+  const int top = static_cast<int>(SendMessageW(info.hwndList, LB_GETTOPINDEX, 0, 0));
+  if (top > 2) {
+    SendMessageW(info.hwndList, LB_SETTOPINDEX, 0, 0);
+    SendMessageW(info.hwndList, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
+  }
+  POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+  POINT screen = at;
+  ClientToScreen(info.hwndList, &screen);
+  SetCursorPos(screen.x, screen.y);
+  const LPARAM pos = MAKELPARAM(at.x, at.y);
+  SendMessageW(info.hwndList, WM_MOUSEMOVE, 0, pos);
+  SendMessageW(info.hwndList, WM_LBUTTONDOWN, MK_LBUTTON, pos);
+  SendMessageW(info.hwndList, WM_LBUTTONUP, 0, pos);
+  Pump(100);
+  EXPECT_FALSE(SendMessageW(first.Handle(), CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_EQ(first.Box().Selected(), 0x008000);
+  EXPECT_EQ(events, std::vector<std::string>{"colorselect1"});
+  ASSERT_GE(order.size(), 2u);
+  EXPECT_EQ(order.front(), "dropdown");
+  EXPECT_EQ(order.back(), "closeup");
+}
+
+TEST_F(MainWindowBoxes, ItemHeightRecreatesTheWindowKeepingEntriesAndIndex) {
+  HWND before = first.Handle();
+  first.Box().SetItemHeight(20);
+  EXPECT_NE(first.Handle(), before);
+  EXPECT_FALSE(IsWindow(before));
+  EXPECT_EQ(SendMessageW(first.Handle(), CB_GETCOUNT, 0, 0), 50);
+  EXPECT_EQ(CurSel(first), 12);
+  EXPECT_EQ(SendMessageW(first.Handle(), CB_GETITEMHEIGHT, 0, 0), 20);
+  EXPECT_EQ(RectIn(first.LabelHandle(), panel.Handle()).right, 108);
+  EXPECT_TRUE(events.empty());
+}
+
+TEST(ColorBoxControl, CreatedThroughTheBaseClassIsRefused) {
+  Host host;
+  host.Create({.Width = 100, .Height = 100, .Style = WS_POPUP});
+  TColorBoxControl box;
+  TControl& base = box;
+  EXPECT_THROW(base.Create({.Parent = host.Handle(), .Width = 89, .Height = 22}),
+               EInvalidGraphicOperation);
+}
+
+// --- a picture for a person to look at ------------------------------------
+
+void WriteBmp(const std::string& path, int width, int height, const std::vector<uint8_t>& bgr) {
+  const uint32_t row = (width * 3 + 3) & ~3u;
+  const uint32_t size = 54 + row * height;
+  uint8_t header[54] = {'B', 'M'};
+  auto put = [&](int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put(2, size);
+  put(10, 54);
+  put(14, 40);
+  put(18, width);
+  put(22, height);
+  header[26] = 1;
+  header[28] = 24;
+  put(34, row * height);
+  FILE* f = std::fopen(path.c_str(), "wb");
+  ASSERT_NE(f, nullptr) << path;
+  std::fwrite(header, 1, 54, f);
+  std::fwrite(bgr.data(), 1, bgr.size(), f);
+  std::fclose(f);
+}
+
+TEST_F(MainWindowBoxes, ScreenshotWithTheListOpen) {
+  SetCursorPos(1500, 1100);  // away from the list, so that the current entry is highlighted
+  SendMessageW(first.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+  RedrawWindow(form.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  Pump(300);
+
+  const int width = 887, height = 320;
+  RECT frame;
+  GetWindowRect(form.Handle(), &frame);
+  WindowDC screen(nullptr);
+  MemoryDC memory(screen.Get());
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
+  bi.bmiHeader.biWidth = width;
+  bi.bmiHeader.biHeight = height;  // bottom-up, as the file wants it
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 24;
+  void* bits = nullptr;
+  Bitmap dib(CreateDIBSection(screen.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  ASSERT_TRUE(dib && bits);
+  {
+    Selection use(memory.Get(), dib.Get());
+    BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), frame.left, frame.top, SRCCOPY);
+    GdiFlush();
+  }
+  const uint32_t row = (width * 3 + 3) & ~3u;
+  std::vector<uint8_t> pixels(static_cast<const uint8_t*>(bits),
+                              static_cast<const uint8_t*>(bits) + row * height);
+  auto at = [&](int x, int y) {
+    const uint8_t* p = &pixels[(height - 1 - y) * row + x * 3];
+    return static_cast<uint32_t>(p[2] | (p[1] << 8) | (p[0] << 16));
+  };
+
+  const char* out = std::getenv("QV_TEST_OUTPUT");
+  WriteBmp(std::string(out ? out : ".") + "/colorbox_demo.bmp", width, height, pixels);
+
+  // The first box's field: a blue square inside a black frame (the open
+  // list covers the second box, as it does in the main window). The field's
+  // height is the platform's, so only the frame is checked here.
+  const RECT box = RectIn(first.Handle(), form.Handle());
+  int bx = -1, by = -1;
+  for (int y = box.top; y < box.bottom && bx < 0; ++y)
+    for (int x = box.left; x < box.right; ++x)
+      if (at(x, y) == 0xFF0000u) {
+        bx = x;
+        by = y;
+        break;
+      }
+  ASSERT_GE(bx, 0) << "no blue square in the field";
+  EXPECT_EQ(at(bx - 1, by - 1), 0u);
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetComboBoxInfo(first.Handle(), &info));
+  // The open list's first row is the current entry, clBlue, highlighted:
+  // a 14 x 14 square 1 pixel inside the 16-pixel row, black ring, blue fill.
+  ASSERT_TRUE(IsWindowVisible(info.hwndList));
+  const int top = static_cast<int>(SendMessageW(info.hwndList, LB_GETTOPINDEX, 0, 0));
+  EXPECT_EQ(top, 12);
+  RECT item;
+  SendMessageW(info.hwndList, LB_GETITEMRECT, top, reinterpret_cast<LPARAM>(&item));
+  EXPECT_EQ(item.bottom - item.top, 16);
+  POINT origin{item.left, item.top};
+  ClientToScreen(info.hwndList, &origin);
+  const int l = origin.x - frame.left, t = origin.y - frame.top;
+  const uint32_t highlight = ResolveColor(clHighlight) & 0xFFFFFF;
+  EXPECT_EQ(at(l, t), highlight);
+  EXPECT_EQ(at(l + 1, t + 1), 0u);
+  EXPECT_EQ(at(l + 2, t + 2), 0xFF0000u);
+  EXPECT_EQ(at(l + 13, t + 13), 0xFF0000u);
+  EXPECT_EQ(at(l + 14, t + 14), 0u);
+  EXPECT_EQ(at(l + 15, t + 15), highlight);
+  EXPECT_EQ(at(l + 17, t + 8), highlight);  // the gap before the name at 20
+  SendMessageW(first.Handle(), CB_SHOWDROPDOWN, FALSE, 0);
+}
+
+}  // namespace
+}  // namespace qv::win
