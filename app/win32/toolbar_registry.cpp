@@ -1,0 +1,34 @@
+#include "app/win32/toolbar_registry.h"
+
+#include <optional>
+
+#include "app/background_store.h"
+#include "imaging/exceptions.h"
+#include "toolkit/handles.h"
+#include "toolkit/text.h"
+#include "toolkit/win.h"
+
+namespace qv {
+
+void WriteToolbarBitmapValue(const std::string& utf8Path) {
+  const std::optional<std::string> ansi = win::ToAnsi(win::Widen(utf8Path));
+  if (!ansi) throw EOSError(SetDataFailedText());
+
+  // The key path is absolute from the root: the leading separator goes, the
+  // trailing one stays. Whether opening worked is not checked here: setting
+  // the value fails too when it did not, and that is the failure reported.
+  const std::string keyPath = std::string(kToolbarKeyPath).substr(1);
+  win::RegKey key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_ALL_ACCESS, nullptr, key.Put(), nullptr) != ERROR_SUCCESS) {
+    key.Release();
+  }
+  const LONG set = key.Get()
+      ? RegSetValueExA(key.Get(), kToolbarValueName, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(ansi->c_str()),
+                       static_cast<DWORD>(ansi->size() + 1))
+      : ERROR_INVALID_HANDLE;
+  if (set != ERROR_SUCCESS) throw EOSError(SetDataFailedText());
+}
+
+}  // namespace qv
