@@ -49,7 +49,7 @@ TBitmap TestPicture(int w, int h) {
   return bmp;
 }
 
-const TBitmap& Picture(int w, int h) {
+const TBitmap& Picture(int w, int /*h*/) {
   static const TBitmap small = TestPicture(885, 147);
   static const TBitmap large = TestPicture(2048, 2048);
   return w == 885 ? small : large;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "effects/effect_routines.h"
+#include "imaging/color.h"
 
 namespace qv {
 
@@ -86,6 +87,16 @@ void TProEffectImage::WorkingCopy(Rule rule) {
 }
 
 template <typename Rule>
+void TProEffectImage::Direct(Rule rule) {
+  // For rules that cannot fail: working on a copy and handing it over would
+  // give the very same picture and the same single change, only slower.
+  TBitmap& bitmap = Bitmap();
+  bitmap.SetPixelFormat(TPixelFormat::pf24bit);
+  rule(bitmap);
+  NotifyChange();
+}
+
+template <typename Rule>
 void TProEffectImage::SourceAndResult(Rule rule) {
   TBitmap source = Bitmap();
   source.SetPixelFormat(TPixelFormat::pf24bit);
@@ -97,11 +108,11 @@ void TProEffectImage::SourceAndResult(Rule rule) {
 void TProEffectImage::Effect_Invert() { InPlace([](TBitmap& b) { InvertPixels(b); }); }
 
 void TProEffectImage::Effect_AddColorNoise(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { AddColorNoisePixels(b, Amount); });
+  Direct([=](TBitmap& b) { AddColorNoisePixels(b, Amount); });
 }
 
 void TProEffectImage::Effect_AddMonoNoise(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { AddMonoNoisePixels(b, Amount); });
+  Direct([=](TBitmap& b) { AddMonoNoisePixels(b, Amount); });
 }
 
 void TProEffectImage::Effect_AntiAlias() {
@@ -109,7 +120,7 @@ void TProEffectImage::Effect_AntiAlias() {
 }
 
 void TProEffectImage::Effect_Contrast(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { ContrastPixels(b, Amount); });
+  Direct([=](TBitmap& b) { ContrastPixels(b, Amount); });
 }
 
 void TProEffectImage::Effect_FishEye(int32_t Amount) {
@@ -117,19 +128,19 @@ void TProEffectImage::Effect_FishEye(int32_t Amount) {
 }
 
 void TProEffectImage::Effect_GrayScale() {
-  WorkingCopy([](TBitmap& b) { GrayScalePixels(b); });
+  Direct([](TBitmap& b) { GrayScalePixels(b); });
 }
 
 void TProEffectImage::Effect_Lightness(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { LightnessPixels(b, Amount); });
+  Direct([=](TBitmap& b) { LightnessPixels(b, Amount); });
 }
 
 void TProEffectImage::Effect_Darkness(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { DarknessPixels(b, Amount); });
+  Direct([=](TBitmap& b) { DarknessPixels(b, Amount); });
 }
 
 void TProEffectImage::Effect_Saturation(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { SaturationPixels(b, Amount); });
+  Direct([=](TBitmap& b) { SaturationPixels(b, Amount); });
 }
 
 void TProEffectImage::Effect_SplitBlur(int32_t Amount) {
@@ -144,7 +155,11 @@ void TProEffectImage::Effect_GaussianBlur(int32_t Amount) {
 }
 
 void TProEffectImage::Effect_Mosaic(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { MosaicPixels(b, Amount); });
+  // Its only failure is the first row of an empty picture.
+  if (Bitmap().Height() == 0)
+    WorkingCopy([=](TBitmap& b) { MosaicPixels(b, Amount); });
+  else
+    Direct([=](TBitmap& b) { MosaicPixels(b, Amount); });
 }
 
 void TProEffectImage::Effect_Twist(int32_t Amount) {
@@ -152,7 +167,7 @@ void TProEffectImage::Effect_Twist(int32_t Amount) {
 }
 
 void TProEffectImage::Effect_Splitlight(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { SplitlightPixels(b, Amount); });
+  Direct([=](TBitmap& b) { SplitlightPixels(b, Amount); });
 }
 
 void TProEffectImage::Effect_Tile(int32_t Amount) {
@@ -160,23 +175,28 @@ void TProEffectImage::Effect_Tile(int32_t Amount) {
 }
 
 void TProEffectImage::Effect_SpotLight(int32_t Amount, TRect Spot) {
-  WorkingCopy([=](TBitmap& b) { SpotLightPixels(b, Amount, Spot); });
+  Direct([=](TBitmap& b) { SpotLightPixels(b, Amount, Spot); });
 }
 
 void TProEffectImage::Effect_Trace(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { TracePixels(b, Amount); });
+  Direct([=](TBitmap& b) { TracePixels(b, Amount); });
 }
 
 void TProEffectImage::Effect_Emboss() {
-  WorkingCopy([](TBitmap& b) { EmbossPixels(b); });
+  Direct([](TBitmap& b) { EmbossPixels(b); });
 }
 
+// Solarize and posterize read each pixel whole before writing it, so the
+// source and the result may be one surface.
 void TProEffectImage::Effect_Solorize(int32_t Amount) {
-  SourceAndResult([=](const TBitmap& s, TBitmap& r) { SolorizePixels(s, r, Amount); });
+  Direct([=](TBitmap& b) { SolorizePixels(b, b, Amount); });
 }
 
 void TProEffectImage::Effect_Posterize(int32_t Amount) {
-  SourceAndResult([=](const TBitmap& s, TBitmap& r) { PosterizePixels(s, r, Amount); });
+  // Amount 0 fails at the first pixel; find out before anything changes.
+  if (Amount == 0 && PictureKind() == TPictureKind::pkBitmap && !bitmap_.Empty())
+    PosterizeFailure(BlueOf(bitmap_.GetPixelRgb(0, 0)));
+  Direct([=](TBitmap& b) { PosterizePixels(b, b, Amount); });
 }
 
 }  // namespace qv

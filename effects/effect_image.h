@@ -102,6 +102,8 @@ class TProEffectImage {
   void WorkingCopy(Rule rule);
   template <typename Rule>
   void SourceAndResult(Rule rule);
+  template <typename Rule>
+  void Direct(Rule rule);
   void TakeOver(TBitmap&& result);
   void NotifyChange();
 

@@ -75,6 +75,8 @@ void SplitlightPixels(TBitmap& B, int32_t Amount);
 // Source and result rules read S and write R (both 24 bits, same size).
 void SolorizePixels(const TBitmap& S, TBitmap& R, int32_t Amount);
 void PosterizePixels(const TBitmap& S, TBitmap& R, int32_t Amount);
+// Raises the error posterizing a first channel value v with Amount 0 gives.
+[[noreturn]] void PosterizeFailure(int v);
 
 void MosaicPixels(TBitmap& B, int32_t Amount);
 void EmbossPixels(TBitmap& B);

@@ -7,10 +7,12 @@
 // single-precision arithmetic, which would round every partial result.
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "effects/effect_routines.h"
 #include "imaging/color.h"
 #include "imaging/drawing.h"
+#include "effects/extended_math.h"
 #include "imaging/numeric.h"
 
 namespace qv {
@@ -18,24 +20,78 @@ namespace qv {
 namespace {
 
 using ld = long double;
-
-// Stores an extended value into a float; a finite value too large for it is
-// an overflow.
-float ToFloat(ld v) {
-  const float f = static_cast<float>(v);
-  if (std::isinf(f) && !std::isinf(v)) ThrowOverflow();
-  return f;
-}
+using xmath::ToFloat;
 
 // The low 32 bits of the truncated value, read as signed.
-int32_t TruncLow32(float v) {
-  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(Trunc(v))));
+inline int32_t TruncLow32(float v) {
+  return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(xmath::Trunc(v))));
 }
 
-int32_t Wrap(int32_t i, int32_t size) {
+inline int32_t Wrap(int32_t i, int32_t size) {
   if (i < 0) return (size - 1) - static_cast<int32_t>((-static_cast<int64_t>(i)) % size);
   if (i > size - 1) return i % size;
   return i;
+}
+
+// The source of a remap with its rows looked up once: every row index a
+// sample computes lies inside the picture, so fetching it through PixelRow
+// each time would only repeat the same range check.
+class Sampler {
+ public:
+  explicit Sampler(const TBitmap& S) : SW_(S.Width()), SH_(S.Height()), rows_(S.Height()) {
+    for (int32_t y = 0; y < SH_; ++y) rows_[y] = S.PixelRow(y);
+  }
+
+  TSample At(float px, float py) const {
+    int32_t ix = TruncLow32(px);
+    int32_t iy = TruncLow32(py);
+
+    // The first weight named is stored first; the second is computed from it.
+    float col[2], row[2];
+    if (px >= 0) {
+      col[1] = ToFloat(static_cast<ld>(px) - ix);
+      col[0] = ToFloat(1.0L - col[1]);
+    } else {
+      col[0] = ToFloat(static_cast<ld>(ix) - px);
+      col[1] = ToFloat(1.0L - col[0]);
+    }
+    if (py >= 0) {
+      row[1] = ToFloat(static_cast<ld>(py) - iy);
+      row[0] = ToFloat(1.0L - row[1]);
+    } else {
+      row[0] = ToFloat(static_cast<ld>(iy) - py);
+      row[1] = ToFloat(1.0L - row[0]);
+    }
+
+    ix = Wrap(ix, SW_);
+    iy = Wrap(iy, SH_);
+
+    float sum[3] = {0, 0, 0};
+    for (int i = 0; i < 2; ++i) {
+      const int32_t cx = (ix + i == SW_) ? 0 : ix + i;
+      for (int j = 0; j < 2; ++j) {
+        const int32_t ry = (iy + j == SH_) ? 0 : iy + j;
+        const uint8_t* p = rows_[ry] + 3 * cx;
+        const float w = ToFloat(static_cast<ld>(col[i]) * row[j]);
+        for (int c = 0; c < 3; ++c) sum[c] = ToFloat(static_cast<ld>(sum[c]) + static_cast<ld>(p[c]) * w);
+      }
+    }
+    TSample s;
+    s.Blue = static_cast<uint8_t>(xmath::Round(sum[0]));
+    s.Green = static_cast<uint8_t>(xmath::Round(sum[1]));
+    s.Red = static_cast<uint8_t>(xmath::Round(sum[2]));
+    return s;
+  }
+
+ private:
+  int32_t SW_, SH_;
+  std::vector<const uint8_t*> rows_;
+};
+
+inline void Put(uint8_t* out, TSample s) {
+  out[0] = s.Blue;
+  out[1] = s.Green;
+  out[2] = s.Red;
 }
 
 }  // namespace
@@ -88,80 +144,44 @@ void TilePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
     for (int32_t j = 0; j < n; ++j) CopySurface(tile, R, j * tw, i * th);
 }
 
-TSample WrappedSample(const TBitmap& S, float px, float py) {
-  const int32_t SW = S.Width(), SH = S.Height();
-  int32_t ix = TruncLow32(px);
-  int32_t iy = TruncLow32(py);
+TSample WrappedSample(const TBitmap& S, float px, float py) { return Sampler(S).At(px, py); }
 
-  // The first weight named is stored first; the second is computed from it.
-  float col[2], row[2];
-  if (px >= 0) {
-    col[1] = ToFloat(static_cast<ld>(px) - ix);
-    col[0] = ToFloat(1.0L - col[1]);
-  } else {
-    col[0] = ToFloat(static_cast<ld>(ix) - px);
-    col[1] = ToFloat(1.0L - col[0]);
-  }
-  if (py >= 0) {
-    row[1] = ToFloat(static_cast<ld>(py) - iy);
-    row[0] = ToFloat(1.0L - row[1]);
-  } else {
-    row[0] = ToFloat(static_cast<ld>(iy) - py);
-    row[1] = ToFloat(1.0L - row[0]);
-  }
+namespace {
 
-  ix = Wrap(ix, SW);
-  iy = Wrap(iy, SH);
-
-  float sum[3] = {0, 0, 0};
-  for (int i = 0; i < 2; ++i) {
-    const int32_t cx = (ix + i == SW) ? 0 : ix + i;
-    for (int j = 0; j < 2; ++j) {
-      const int32_t ry = (iy + j == SH) ? 0 : iy + j;
-      const uint8_t* p = S.PixelRow(ry) + 3 * cx;
-      const float w = ToFloat(static_cast<ld>(col[i]) * row[j]);
-      for (int c = 0; c < 3; ++c) sum[c] = ToFloat(static_cast<ld>(sum[c]) + static_cast<ld>(p[c]) * w);
-    }
-  }
-  TSample s;
-  s.Blue = static_cast<uint8_t>(Round(sum[0]));
-  s.Green = static_cast<uint8_t>(Round(sum[1]));
-  s.Red = static_cast<uint8_t>(Round(sum[2]));
-  return s;
-}
-
-float PolarAngle(float X, float Y) {
+inline float Angle(float X, float Y) {
   static constexpr float kHalfPi = static_cast<float>(kPi / 2);
   if (X == 0) return Y > 0 ? kHalfPi : -kHalfPi;
-  ld angle = ArcTan(static_cast<ld>(Y) / X);
+  ld angle = xmath::ArcTan(static_cast<ld>(Y) / X);
   if (X < 0) angle += kPi;
   return ToFloat(angle);
 }
+
+}  // namespace
+
+float PolarAngle(float X, float Y) { return Angle(X, Y); }
 
 void FishEyePixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
   const int32_t W = S.Width(), H = S.Height();
   const float cx = ToFloat(W / 2.0L);
   const float cy = ToFloat(H / 2.0L);
   const float R = ToFloat(static_cast<ld>(static_cast<int64_t>(W) * Amount));
+  const Sampler source(S);
   for (int32_t y = 0; y < H; ++y) {
     const float dy = ToFloat(y - static_cast<ld>(cy));
     uint8_t* out = D.PixelRow(y);
     for (int32_t x = 0; x < W; ++x, out += 3) {
       const float dx = ToFloat(x - static_cast<ld>(cx));
-      const float d = ToFloat(Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
+      const float d = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
       float px = cx, py = cy;
       if (d != 0) {
         // (1 / (1 - d / R) - 1) * (R / 2), left to right: R = 0, or a pixel
         // exactly at distance R, divides by zero.
-        const ld oneMinus = 1.0L - Divide(d, R);
-        const float k = ToFloat((Divide(1.0L, oneMinus) - 1.0L) * (static_cast<ld>(R) / 2.0L));
-        px = ToFloat(Divide(static_cast<ld>(dx) * k, d) + cx);
-        py = ToFloat(Divide(static_cast<ld>(dy) * k, d) + cy);
+        const ld oneMinus = 1.0L - xmath::Divide(d, R);
+        const float k = ToFloat((xmath::Divide(1.0L, oneMinus) - 1.0L) * (static_cast<ld>(R) / 2.0L));
+        px = ToFloat(xmath::Divide(static_cast<ld>(dx) * k, d) + cx);
+        py = ToFloat(xmath::Divide(static_cast<ld>(dy) * k, d) + cy);
       }
-      const TSample s = WrappedSample(S, px, py);
-      out[0] = s.Blue;
-      out[1] = s.Green;
-      out[2] = s.Red;
+      Put(out, source.At(px, py));
     }
   }
 }
@@ -172,25 +192,23 @@ void TwistPixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
   const float cy = ToFloat((H - 1) / 2.0L);
   // pi / 2 rounded to float, added as that exact value.
   constexpr ld kQuarterTurn = 1.5707963705062866L;
+  const Sampler source(S);
   for (int32_t y = 0; y < H; ++y) {
     const float dy = ToFloat(y - static_cast<ld>(cy));
     uint8_t* out = D.PixelRow(y);
     for (int32_t x = 0; x < W; ++x, out += 3) {
       const float dx = ToFloat(x - static_cast<ld>(cx));
-      const float r = ToFloat(Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
+      const float r = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
       float px = cx, py = cy;
       if (r != 0) {
         const float theta =
-            ToFloat(PolarAngle(dx, dy) - Divide(r, Amount) + kQuarterTurn);
-        const float u = ToFloat(Cos(theta) * r);
-        const float v = ToFloat(Sin(theta) * r);
+            ToFloat(Angle(dx, dy) - xmath::Divide(r, Amount) + kQuarterTurn);
+        const float u = ToFloat(xmath::Cos(theta) * r);
+        const float v = ToFloat(xmath::Sin(theta) * r);
         px = ToFloat(static_cast<ld>(u) + cx);
         py = ToFloat(static_cast<ld>(v) + cy);
       }
-      const TSample s = WrappedSample(S, px, py);
-      out[0] = s.Blue;
-      out[1] = s.Green;
-      out[2] = s.Red;
+      Put(out, source.At(px, py));
     }
   }
 }

@@ -204,12 +204,17 @@ uint8_t PosterizeLevel(int v, int32_t Amount) {
 
 }  // namespace
 
+void PosterizeFailure(int v) {
+  PosterizeLevel(v, 0);
+  ThrowInvalidOp();  // not reached: v / 0 always fails
+}
+
 void PosterizePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
   if (S.Width() == 0 || S.Height() == 0) return;
   // Amount 0 fails at the first channel visited, with the error its value
   // gives (0 / 0 or v / 0); the table below would otherwise raise the error
   // of whichever value it computed first.
-  if (Amount == 0) PosterizeLevel(S.PixelRow(0)[0], Amount);
+  if (Amount == 0) PosterizeFailure(S.PixelRow(0)[0]);
   const Table t = Tabulate([=](int v) { return PosterizeLevel(v, Amount); });
   const size_t n = static_cast<size_t>(S.Width()) * 3;
   for (int y = 0; y < S.Height(); ++y) {
