@@ -161,6 +161,18 @@ TEST_F(MainWindowBoxes, ArrowKeyFiresChangeOnce) {
   Pump();
   EXPECT_EQ(events, std::vector<std::string>{"colorselect1"});
   EXPECT_EQ(first.Box().Selected(), 0xFF00FF);  // clFuchsia follows clBlue
+
+  // In the open list: one step down and Enter, which closes it.
+  events.clear();
+  SendMessageW(first.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+  Pump();
+  SendMessageW(first.Handle(), WM_KEYDOWN, VK_DOWN, 0);
+  SendMessageW(first.Handle(), WM_KEYDOWN, VK_RETURN, 0);
+  SendMessageW(first.Handle(), WM_CHAR, VK_RETURN, 0);
+  Pump();
+  EXPECT_FALSE(SendMessageW(first.Handle(), CB_GETDROPPEDSTATE, 0, 0));
+  EXPECT_EQ(events, std::vector<std::string>{"colorselect1"});
+  EXPECT_EQ(first.Box().Selected(), 0xFFFF00);  // clAqua
 }
 
 TEST_F(MainWindowBoxes, TypeAheadAndBackspace) {
@@ -171,6 +183,26 @@ TEST_F(MainWindowBoxes, TypeAheadAndBackspace) {
   SendMessageW(second.Handle(), WM_CHAR, VK_BACK, 0);
   EXPECT_EQ(events.size(), 3u);
   EXPECT_EQ(second.Box().Selected(), 0x0000FF);
+}
+
+// Clicks entry i of the box's open list as the mouse would.
+void ClickListEntry(const TColorBoxControl& box, int i) {
+  COMBOBOXINFO info{};
+  info.cbSize = sizeof(info);
+  ASSERT_TRUE(GetComboBoxInfo(box.Handle(), &info));
+  ASSERT_TRUE(IsWindowVisible(info.hwndList));
+  SendMessageW(info.hwndList, LB_SETTOPINDEX, i, 0);
+  RECT item;
+  SendMessageW(info.hwndList, LB_GETITEMRECT, i, reinterpret_cast<LPARAM>(&item));
+  POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+  POINT screen = at;
+  ClientToScreen(info.hwndList, &screen);
+  SetCursorPos(screen.x, screen.y);
+  const LPARAM pos = MAKELPARAM(at.x, at.y);
+  SendMessageW(info.hwndList, WM_MOUSEMOVE, 0, pos);
+  SendMessageW(info.hwndList, WM_LBUTTONDOWN, MK_LBUTTON, pos);
+  SendMessageW(info.hwndList, WM_LBUTTONUP, 0, pos);
+  Pump(100);
 }
 
 TEST_F(MainWindowBoxes, PickingFromTheOpenListFiresChangeOnce) {
@@ -188,29 +220,47 @@ TEST_F(MainWindowBoxes, PickingFromTheOpenListFiresChangeOnce) {
   GetClientRect(info.hwndList, &client);
   EXPECT_EQ(client.bottom - client.top, 14 * 16);
 
-  // A click on entry 2 (clGreen), wherever the list scrolled to.
-  RECT item;
-  SendMessageW(info.hwndList, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
-  const int top = static_cast<int>(SendMessageW(info.hwndList, LB_GETTOPINDEX, 0, 0));
-  if (top > 2) {
-    SendMessageW(info.hwndList, LB_SETTOPINDEX, 0, 0);
-    SendMessageW(info.hwndList, LB_GETITEMRECT, 2, reinterpret_cast<LPARAM>(&item));
-  }
-  POINT at{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-  POINT screen = at;
-  ClientToScreen(info.hwndList, &screen);
-  SetCursorPos(screen.x, screen.y);
-  const LPARAM pos = MAKELPARAM(at.x, at.y);
-  SendMessageW(info.hwndList, WM_MOUSEMOVE, 0, pos);
-  SendMessageW(info.hwndList, WM_LBUTTONDOWN, MK_LBUTTON, pos);
-  SendMessageW(info.hwndList, WM_LBUTTONUP, 0, pos);
-  Pump(100);
+  ClickListEntry(first, 2);  // clGreen
   EXPECT_FALSE(SendMessageW(first.Handle(), CB_GETDROPPEDSTATE, 0, 0));
   EXPECT_EQ(first.Box().Selected(), 0x008000);
   EXPECT_EQ(events, std::vector<std::string>{"colorselect1"});
   ASSERT_GE(order.size(), 2u);
   EXPECT_EQ(order.front(), "dropdown");
   EXPECT_EQ(order.back(), "closeup");
+}
+
+TEST_F(MainWindowBoxes, CustomEntryPickedFromTheListAsksForAColour) {
+  first.Box().SetStyle(first.Box().Style() | cbCustomColor);
+  ASSERT_EQ(SendMessageW(first.Handle(), CB_GETCOUNT, 0, 0), 51);
+  std::vector<uint32_t> asked;
+  uint32_t answer = 0x123456;
+  bool ok = true;
+  first.Box().ColorChooser = [&](uint32_t& rgb) {
+    asked.push_back(rgb);
+    rgb = answer;
+    return ok;
+  };
+  SendMessageW(first.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+  Pump();
+  ClickListEntry(first, 0);
+  EXPECT_EQ(asked, std::vector<uint32_t>{0});
+  EXPECT_EQ(first.Box().Selected(), 0x123456);
+  EXPECT_EQ(events, std::vector<std::string>{"colorselect1"});
+
+  // Cancelled: the entry is current, but no change is reported.
+  first.Box().SetSelected(0xFF0000);
+  events.clear();
+  ok = false;
+  SendMessageW(first.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+  Pump();
+  ClickListEntry(first, 0);
+  EXPECT_EQ(asked.size(), 2u);
+  EXPECT_EQ(asked.back(), 0x123456u);
+  EXPECT_TRUE(events.empty());
+
+  // Enter on the custom entry asks again.
+  SendMessageW(first.Handle(), WM_CHAR, VK_RETURN, 0);
+  EXPECT_EQ(asked.size(), 3u);
 }
 
 TEST_F(MainWindowBoxes, ItemHeightRecreatesTheWindowKeepingEntriesAndIndex) {
