@@ -1,101 +1,313 @@
 #include "app/win32/about_box.h"
 
+#include <shellapi.h>
+
+#include <array>
+
+#include "app/win32/about_logo.h"
+#include "toolkit/dpi.h"
+#include "toolkit/handles.h"
+#include "toolkit/text.h"
+
 namespace qv {
 
 namespace {
 
-const wchar_t kClassName[] = L"QuorvaneAboutBox";
+// The maker's page. Both the address line and the logo carry it as their
+// hint; hints are not shown as tooltips in this window.
+constexpr wchar_t kAddress[] = L"https://www.quorvane.example/";
+
+constexpr win::ComponentRow kRows[] = {
+    {.Name = "Panel1", .Kind = "panel", .Left = 9, .Top = 8, .Width = 281, .Height = 218,
+     .TabOrder = 0},
+    {.Name = "sLabelFX1", .Kind = "TsLabelFX", .Parent = "Panel1", .Left = 3, .Top = 13,
+     .Width = 273, .Height = 32, .Text = L"Quorvane"},
+    {.Name = "Copyright", .Kind = "label", .Parent = "Panel1", .Left = 3, .Top = 45, .Width = 273,
+     .Height = 13, .Text = L"Freeware: free to use, copy and pass on."},
+    {.Name = "sLabel1", .Kind = "TsLabel", .Parent = "Panel1", .Left = 3, .Top = 62, .Width = 273,
+     .Height = 13, .Text = L"Create and set your own gradient toolbar background"},
+    {.Name = "Comments", .Kind = "label", .Parent = "Panel1", .Left = 3, .Top = 81, .Width = 273,
+     .Height = 13, .Text = L"www.quorvane.example", .Hint = kAddress},
+    {.Name = "Image1", .Kind = "image", .Parent = "Panel1", .Left = 71, .Top = 104, .Width = 145,
+     .Height = 105, .Hint = kAddress},
+    {.Name = "sBitBtn1", .Kind = "TsBitBtn", .Left = 117, .Top = 232, .Width = 75, .Height = 33,
+     .Text = L"OK", .TabOrder = 1},
+};
+
+// Events of the description: a component may have several, a table row one.
+struct EventRow {
+  const char* Component;
+  const char* Event;
+  const char* Handler;
+};
+constexpr EventRow kEvents[] = {
+    {"Comments", "click", "CommentsClick"},
+    {"Comments", "mousemove", "CommentsMouseMove"},
+    {"Comments", "mouseleave", "CommentsMouseLeave"},
+    {"Image1", "click", "Image1Click"},
+    {"Image1", "mousemove", "Image1MouseMove"},
+    {"Image1", "mouseleave", "Image1MouseLeave"},
+};
+
+constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
+constexpr int kClientWidth = 298, kClientHeight = 274;
+
+void ShellOpen(HWND owner, const std::string& address) {
+  // The outcome is not checked: if no browser opens, nothing is reported.
+  ShellExecuteA(owner, "Open", address.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+}
+
+void Frame3D(HDC dc, RECT& r, int width, COLORREF topLeft, COLORREF bottomRight) {
+  for (int i = 0; i < width && r.right > r.left && r.bottom > r.top; ++i) {
+    win::Brush top(CreateSolidBrush(topLeft)), bottom(CreateSolidBrush(bottomRight));
+    // The top-right and bottom-left corner pixels belong to the lower edge.
+    RECT t{r.left, r.top, r.right - 1, r.top + 1}, l{r.left, r.top, r.left + 1, r.bottom - 1};
+    RECT b{r.left, r.bottom - 1, r.right, r.bottom}, rt{r.right - 1, r.top, r.right, r.bottom};
+    FillRect(dc, &t, top.Get());
+    FillRect(dc, &l, top.Get());
+    FillRect(dc, &b, bottom.Get());
+    FillRect(dc, &rt, bottom.Get());
+    InflateRect(&r, -1, -1);
+  }
+}
 
 }  // namespace
 
-TAboutBox::TAboutBox() = default;
+// --- TBevelPanel ------------------------------------------------------------
 
-TAboutBox::~TAboutBox() {
-  if (handle_) DestroyWindow(handle_);
+void TBevelPanel::PaintContent(HDC dc) {
+  RECT r;
+  GetClientRect(Handle(), &r);
+  FillRect(dc, &r, GetSysColorBrush(COLOR_BTNFACE));
+  const int width = win::ScaleFor(Handle(), 2);
+  const COLORREF shadow = GetSysColor(COLOR_BTNSHADOW), light = GetSysColor(COLOR_BTNHIGHLIGHT);
+  Frame3D(dc, r, width, shadow, light);  // outer bevel, lowered
+  Frame3D(dc, r, width, light, shadow);  // inner bevel, raised
 }
 
-void TAboutBox::Create(HINSTANCE instance) {
-  if (handle_) return;
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = &TAboutBox::WindowProc;
-  wc.hInstance = instance;
-  wc.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));  // IDC_ARROW
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClassName;
-  RegisterClassExW(&wc);  // a second registration fails harmlessly
-
-  const DWORD style = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-  const DWORD exStyle = WS_EX_DLGMODALFRAME;
-  RECT frame{0, 0, 298, 274};
-  AdjustWindowRectEx(&frame, style, FALSE, exStyle);
-  const int width = frame.right - frame.left, height = frame.bottom - frame.top;
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - width) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - height) / 2;
-  CreateWindowExW(exStyle, kClassName, L"Quorvane 1.0", style, x, y, width, height, nullptr,
-                  nullptr, instance, this);
-  ok_ = CreateWindowExW(0, L"BUTTON", L"OK", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON,
-                        117, 232, 75, 33, handle_, reinterpret_cast<HMENU>(IDOK), instance,
-                        nullptr);
+LRESULT TBevelPanel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_ERASEBKGND:
+      return 1;  // PaintContent covers everything
+    case WM_PRINTCLIENT:
+      // Transparent labels on the panel draw over this.
+      PaintContent(reinterpret_cast<HDC>(wParam));
+      return 0;
+  }
+  return TControl::HandleMessage(msg, wParam, lParam);
 }
+
+// --- TLinkImage --------------------------------------------------------------
+
+LRESULT TLinkImage::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  LRESULT result = 0;
+  if (pointer_.Handle(Handle(), msg, wParam, lParam, &result)) return result;
+  return TImage::HandleMessage(msg, wParam, lParam);
+}
+
+// --- TAboutBox ---------------------------------------------------------------
+
+TAboutBox::TAboutBox() : OpenAddress(ShellOpen) {
+  Publish("CommentsClick", [this] { CommentsClick(&Comments); });
+  Publish("CommentsMouseLeave", [this] { CommentsMouseLeave(); });
+  Publish("CommentsMouseMove", [this] { CommentsMouseMove(); });
+  Publish("Image1Click", [this] { Image1Click(&Image1); });
+  Publish("Image1MouseMove", [this] { Image1MouseMove(); });
+  Publish("Image1MouseLeave", [this] { Image1MouseLeave(); });
+  Field("Panel1", Panel1);
+  Field("Copyright", Copyright);
+  Field("Comments", Comments);
+  Field("sBitBtn1", sBitBtn1);
+  Field("Image1", Image1);
+  Field("sLabelFX1", sLabelFX1);
+  Field("sLabel1", sLabel1);
+}
+
+// The children are members declared after nothing that outlives them; the
+// window goes first so that no message reaches a destroyed component.
+TAboutBox::~TAboutBox() { Destroy(); }
+
+void TAboutBox::Create(HINSTANCE) {
+  if (Handle()) return;
+  win::FormSpec spec;
+  spec.Caption = L"Quorvane 1.0";
+  spec.ClientWidth = kClientWidth;
+  spec.ClientHeight = kClientHeight;
+  spec.FontName = L"MS Sans Serif";
+  spec.FontHeight = 11;
+  spec.Visible = false;
+  CreateForm(spec, kRows);
+  ApplyLabelFonts();  // at the window's DPI, before the first paint
+  for (const EventRow& e : kEvents) {
+    win::ComponentRow row = *FindRow(e.Component);
+    row.Event = e.Event;
+    row.Handler = e.Handler;
+    BindEvent(row, *FindField(e.Component), Operation(e.Handler));
+  }
+  // OK closes the window with the result OK: its modal result, not an event.
+  sBitBtn1.OnClick = [this] { modal_result_ = IDOK; };
+  // This window shows no hints as tooltips: the addresses serve the clicks.
+  if (Tooltips()) SendMessageW(Tooltips(), TTM_ACTIVATE, FALSE, 0);
+  MakeDialogFrame();
+}
+
+void TAboutBox::MakeDialogFrame() {
+  // The toolkit builds main-window frames; this one is a dialog's: fixed
+  // size, close box only, no taskbar button of its own.
+  SetWindowLongPtrW(Handle(), GWL_STYLE, kDialogStyle);
+  SetWindowLongPtrW(Handle(), GWL_EXSTYLE, kDialogExStyle);
+  const int dpi = Dpi();
+  RECT r{0, 0, win::Scale(kClientWidth, dpi), win::Scale(kClientHeight, dpi)};
+  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static const auto adjust = reinterpret_cast<AdjustFn>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
+  if (!adjust || !adjust(&r, kDialogStyle, FALSE, kDialogExStyle, static_cast<UINT>(dpi)))
+    AdjustWindowRectEx(&r, kDialogStyle, FALSE, kDialogExStyle);
+  const int w = r.right - r.left, h = r.bottom - r.top;
+  SetWindowPos(Handle(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
+               (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
+               SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+}
+
+void TAboutBox::CreateComponent(const win::ComponentRow& row, win::TControl& field,
+                                win::CreateArgs& args) {
+  if (&field == &Panel1) {
+    args.Style &= ~static_cast<DWORD>(WS_TABSTOP);  // a panel takes no focus
+    args.Style |= WS_CLIPCHILDREN;
+    args.ExStyle |= WS_EX_CONTROLPARENT;
+  } else if (auto* label = dynamic_cast<win::TsLabelFXControl*>(&field)) {
+    TsLabelFX& model = label->Model();
+    model.SetAutoSize(false);
+    model.SetAlignment(taCenter);
+    // Only the title has a shadow; the other labels are plain ones.
+    if (label != &sLabelFX1) model.Shadow().SetMode(smNone);
+    if (label == &Comments) model.SetWordWrap(true);
+    label->Hint = row.Hint;
+  } else if (&field == &Image1) {
+    Image1.Hint = row.Hint;
+  } else if (&field == &sBitBtn1) {
+    sBitBtn1.GlyphPainter = PaintCheckMarkGlyph;
+    sBitBtn1.GlyphSize96 = 16;
+  }
+  win::TForm::CreateComponent(row, field, args);
+  if (&field == &Image1) Image1.SetPicture(PaintAboutLogo());
+}
+
+void TAboutBox::ApplyLabelFonts() {
+  // Character heights at 96 pixels per inch, scaled to the window's.
+  auto font = [this](int height96, bool bold, TColor color) {
+    TFont f;
+    f.Name = "MS Sans Serif";
+    f.Height = win::Scale(height96, Dpi());
+    f.Bold = bold;
+    f.Color = color;
+    return f;
+  };
+  // The title's stored colour is black; its kind draws it in white.
+  sLabelFX1.Model().SetFont(font(19, true, clBlack));
+  Copyright.Model().SetFont(font(11, false, clWindowText));
+  sLabel1.Model().SetFont(font(11, false, clBlack));
+  // The address line starts in the window-text colour and then keeps the
+  // colour the pointer gave it.
+  Comments.Model().SetFont(font(11, false, Comments.Model().Font().Color));
+}
+
+void TAboutBox::BindEvent(const win::ComponentRow& row, win::TControl& field,
+                          const std::function<void()>& handler) {
+  win::TPointerEvents* pointer = nullptr;
+  if (auto* label = dynamic_cast<win::TsLabelFXControl*>(&field)) pointer = &label->Pointer();
+  if (auto* image = dynamic_cast<TLinkImage*>(&field)) pointer = &image->Pointer();
+  if (pointer) {
+    const std::string event = row.Event;
+    if (event == "click") return void(pointer->OnClick = handler);
+    if (event == "mousemove") return void(pointer->OnMouseMove = handler);
+    if (event == "mouseleave") return void(pointer->OnMouseLeave = handler);
+  }
+  win::TForm::BindEvent(row, field, handler);
+}
+
+void TAboutBox::CommentsClick(win::TControl* sender) {
+  auto* label = dynamic_cast<win::TsLabelFXControl*>(sender);
+  if (!label || !OpenAddress) return;
+  OpenAddress(Handle(), win::Narrow(label->Hint));
+}
+
+void TAboutBox::CommentsMouseMove() {
+  Comments.Pointer().SetCursor(Comments.Handle(), LoadCursorW(nullptr, IDC_HAND));
+  TFont font = Comments.Model().Font();
+  font.Color = clBlue;
+  Comments.Model().SetFont(font);
+}
+
+void TAboutBox::CommentsMouseLeave() {
+  Comments.Pointer().SetCursor(Comments.Handle(), nullptr);
+  TFont font = Comments.Model().Font();
+  font.Color = clBlack;
+  Comments.Model().SetFont(font);
+}
+
+void TAboutBox::Image1Click(win::TControl* sender) {
+  auto* image = dynamic_cast<TLinkImage*>(sender);
+  if (!image || !OpenAddress) return;
+  OpenAddress(Handle(), win::Narrow(image->Hint));
+}
+
+void TAboutBox::Image1MouseMove() {
+  Image1.Pointer().SetCursor(Image1.Handle(), LoadCursorW(nullptr, IDC_HAND));
+}
+
+void TAboutBox::Image1MouseLeave() { Image1.Pointer().SetCursor(Image1.Handle(), nullptr); }
 
 int TAboutBox::ShowModal(HWND owner) {
-  if (!handle_) return 0;
+  if (!Handle() || modal_) return 0;
+  // Owned by the window that opened it: it stays above that window and has
+  // no taskbar button of its own.
+  SetWindowLongPtrW(Handle(), GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(owner));
   modal_result_ = 0;
+  modal_ = true;
   if (owner) EnableWindow(owner, FALSE);
-  ShowWindow(handle_, SW_SHOW);
-  SetFocus(ok_);
-  MSG msg;
+  ShowWindow(Handle(), SW_SHOW);
+  SetForegroundWindow(Handle());
+  SetFocus(sBitBtn1.Handle());
+  MSG msg{};
   bool quit = false;
   while (modal_result_ == 0) {
     if (GetMessageW(&msg, nullptr, 0, 0) <= 0) {
       quit = true;
       break;
     }
-    if (IsDialogMessageW(handle_, &msg)) continue;
+    if (IsDialogMessageW(Handle(), &msg)) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
   }
   // The owner is enabled again before this window hides, so that activation
-  // returns to it rather than to some other program.
+  // returns to it rather than to another program.
   if (owner) EnableWindow(owner, TRUE);
-  ShowWindow(handle_, SW_HIDE);
+  ShowWindow(Handle(), SW_HIDE);
   if (owner) SetActiveWindow(owner);
+  modal_ = false;
   if (quit) PostQuitMessage(static_cast<int>(msg.wParam));
   return modal_result_;
 }
 
-LRESULT CALLBACK TAboutBox::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  TAboutBox* self = nullptr;
-  if (message == WM_NCCREATE) {
-    self = static_cast<TAboutBox*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->handle_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-  } else {
-    self = reinterpret_cast<TAboutBox*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  }
-  if (!self) return DefWindowProcW(hwnd, message, wParam, lParam);
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-    self->handle_ = nullptr;
-    self->ok_ = nullptr;
-    return DefWindowProcW(hwnd, message, wParam, lParam);
-  }
-  return self->HandleMessage(message, wParam, lParam);
-}
-
-LRESULT TAboutBox::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
+LRESULT TAboutBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
     case DM_GETDEFID:
-      return MAKELRESULT(IDOK, DC_HASDEFID);
-    case WM_COMMAND:
-      if (LOWORD(wParam) == IDOK) modal_result_ = IDOK;
-      return 0;
+      // Enter presses OK wherever the focus is.
+      return MAKELRESULT(sBitBtn1.Id(), DC_HASDEFID);
     case WM_CLOSE:
-      modal_result_ = IDCANCEL;
-      return 0;  // hidden by ShowModal, never destroyed here
+      // The close box hides the window; it lives as long as the program.
+      if (modal_) modal_result_ = IDCANCEL;
+      else ShowWindow(Handle(), SW_HIDE);
+      return 0;
+    case WM_DPICHANGED: {
+      const LRESULT result = win::TForm::HandleMessage(msg, wParam, lParam);
+      ApplyLabelFonts();
+      return result;
+    }
   }
-  return DefWindowProcW(handle_, message, wParam, lParam);
+  return win::TForm::HandleMessage(msg, wParam, lParam);
 }
 
 }  // namespace qv

@@ -1,34 +1,91 @@
-// The About window: product name over a soft shadow, the freeware notice, a
-// one-line description and the maker's logo, whose address line and logo open
-// the maker's web page. Built once, hidden, at start-up and shown modally by
-// the main window's About button; the same instance serves every showing.
+// The About window: the product name over a soft shadow, the freeware notice,
+// a one-line description and the maker's logo; the address line and the logo
+// open the maker's web page. Built once, hidden, at start-up and shown
+// modally by the main window's About button; the same instance serves every
+// showing, so the address line keeps its colour between showings.
 #pragma once
 
-#include <windows.h>
+#include <functional>
+#include <string>
+
+#include "controls/win32/labelfx.h"
+#include "toolkit/buttons.h"
+#include "toolkit/form.h"
+#include "toolkit/image.h"
 
 namespace qv {
 
-class TAboutBox {
+// A panel with a lowered outer and a raised inner bevel, each 2 pixels wide
+// at 96 pixels per inch, in the button face.
+class TBevelPanel : public win::TControl {
+ public:
+  void PaintContent(HDC dc) override;
+
+ protected:
+  const wchar_t* ClassName() const override { return L"QvBevelPanel"; }
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+};
+
+// An image that reports the pointer and shows a cursor of its own.
+class TLinkImage : public win::TImage {
+ public:
+  win::TPointerEvents& Pointer() { return pointer_; }
+  const win::TPointerEvents& Pointer() const { return pointer_; }
+  std::wstring Hint;  // never shown here
+
+ protected:
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
+
+ private:
+  win::TPointerEvents pointer_;
+};
+
+class TAboutBox : public win::TForm {
  public:
   TAboutBox();
-  ~TAboutBox();
-  TAboutBox(const TAboutBox&) = delete;
-  TAboutBox& operator=(const TAboutBox&) = delete;
+  ~TAboutBox() override;
 
   // Builds the window hidden. Called once at start-up, after the main window.
   void Create(HINSTANCE instance);
-  // Shows the window modally over the owner and returns when OK or the close
-  // box hid it again; the result is IDOK for OK and IDCANCEL for the close box.
+  // Shows the window modally over the owner (which is disabled meanwhile)
+  // and returns when OK or the close box hid it again: IDOK for OK, IDCANCEL
+  // for the close box.
   int ShowModal(HWND owner);
-  HWND Handle() const { return handle_; }
+
+  // Opens a web address in the user's browser. The shell by default; tests
+  // replace it to watch the calls.
+  std::function<void(HWND owner, const std::string& address)> OpenAddress;
+
+  // Components, named as in the window's description.
+  TBevelPanel Panel1;
+  win::TsLabelFXControl Copyright;  // the freeware notice
+  win::TsLabelFXControl Comments;   // the address line
+  win::TBitBtn sBitBtn1;
+  TLinkImage Image1;
+  win::TsLabelFXControl sLabelFX1;
+  win::TsLabelFXControl sLabel1;
+
+  // Published operations. The sender is the component whose event fired.
+  void CommentsClick(win::TControl* sender);
+  void CommentsMouseLeave();
+  void CommentsMouseMove();
+  void Image1Click(win::TControl* sender);
+  void Image1MouseMove();
+  void Image1MouseLeave();
+
+ protected:
+  void CreateComponent(const win::ComponentRow& row, win::TControl& field,
+                       win::CreateArgs& args) override;
+  void BindEvent(const win::ComponentRow& row, win::TControl& field,
+                 const std::function<void()>& handler) override;
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void MakeDialogFrame();
+  void ApplyLabelFonts();
 
-  HWND handle_ = nullptr;  // owned: destroyed by the destructor
-  HWND ok_ = nullptr;      // child of handle_, destroyed with it
   int modal_result_ = 0;
+  bool modal_ = false;
 };
 
 }  // namespace qv
