@@ -108,6 +108,7 @@ TEST(BmpInterop, FilesWeWriteOpenInThePeersWithOurPixels) {
   struct Case {
     std::string name;
     TBitmap picture;
+    std::vector<uint8_t> source;  // the file a loaded picture came from
   };
   std::vector<Case> cases;
   {
@@ -117,13 +118,14 @@ TEST(BmpInterop, FilesWeWriteOpenInThePeersWithOurPixels) {
     for (int y = 0; y < 147; ++y)
       for (int x = 0; x < 885; ++x)
         painted.SetPixelRgb(x, y, static_cast<uint32_t>((x * 255 / 884) | ((y * 255 / 146) << 8) | (((x + y) & 0xFF) << 16)));
-    cases.push_back({"painted-24", painted});
+    cases.push_back({"painted-24", painted, {}});
   }
   auto loaded = [&](const std::string& name, BmpFields f) {
     const int w = f.Width, h = std::abs(f.Height);
     const size_t rowBytes = ((static_cast<size_t>(w) * f.Bits + 31) / 32) * 4;
     if (f.Pixels.empty()) f.Pixels = Noise(rowBytes * h, static_cast<uint32_t>(cases.size() + 1));
-    cases.push_back({name, DecodeBmp(BuildBmp(f))});
+    const auto file = BuildBmp(f);
+    cases.push_back({name, DecodeBmp(file), file});
   };
   BmpFields f;
   f.Width = 13, f.Height = 7;
@@ -187,19 +189,30 @@ TEST(BmpInterop, FilesWeWriteOpenInThePeersWithOurPixels) {
     SCOPED_TRACE(c.name);
     const fs::path bmp = dir / (c.name + ".bmp");
     SaveBitmapToFile(c.picture, bmp.string());
+    const fs::path source = dir / (c.name + ".source.bmp");
+    if (!c.source.empty()) {
+      std::ofstream(source, std::ios::binary)
+          .write(reinterpret_cast<const char*>(c.source.data()), static_cast<std::streamsize>(c.source.size()));
+    }
     const auto ours = RawRgb(c.picture);
     for (const std::string tool : {"magick", "pillow"}) {
       SCOPED_TRACE(tool);
       // Pillow widens 5- and 6-bit fields by truncating division, unlike
       // Windows and ImageMagick, which repeat the bits.
       if (tool == "pillow" && (c.name == "rgb-555" || c.name == "bitfields-565")) continue;
-      const fs::path raw = dir / (c.name + "." + tool + ".rgb");
-      ASSERT_EQ(std::system(("/usr/bin/python3 " + kScript + " dump " + tool + " " + bmp.string() + " " +
-                             raw.string() + " 2>/dev/null")
-                                .c_str()),
-                0);
-      const auto theirs = Slurp(raw);
-      EXPECT_EQ(theirs, ours) << FirstDifference(theirs, ours);
+      // What we wrote, and (for a loaded picture) the file we read, look the
+      // same to the peer as to us.
+      for (const fs::path& file : {bmp, source}) {
+        if (file == source && c.source.empty()) continue;
+        SCOPED_TRACE(file.filename().string());
+        const fs::path raw = dir / (file.filename().string() + "." + tool + ".rgb");
+        ASSERT_EQ(std::system(("/usr/bin/python3 " + kScript + " dump " + tool + " " + file.string() +
+                               " " + raw.string() + " 2>/dev/null")
+                                  .c_str()),
+                  0);
+        const auto theirs = Slurp(raw);
+        EXPECT_EQ(theirs, ours) << FirstDifference(theirs, ours);
+      }
     }
   }
 }

@@ -41,6 +41,20 @@ TEST(DecodeBmp, EmptyFileIsAnEmptyPicture) {
   EXPECT_EQ(b.Height(), 0);
 }
 
+TEST(DecodeBmp, PicturesUpToTheLimitsAreAccepted) {
+  BmpFields wide;
+  wide.Width = kMaxBmpDimension, wide.Height = 1, wide.Bits = 8, wide.ColorsUsed = 1;
+  wide.Table = {Quad(1, 2, 3)};
+  BmpFields high = wide;
+  high.Width = 1, high.Height = -kMaxBmpDimension;
+  for (const BmpFields& f : {wide, high}) {
+    TBitmap b = DecodeBmp(BuildBmp(f));  // no pixel data: all index 0
+    EXPECT_EQ(b.Width(), f.Width);
+    EXPECT_EQ(b.Height(), std::abs(f.Height));
+    EXPECT_EQ(b.GetPixelRgb(b.Width() - 1, b.Height() - 1), Rgb(1, 2, 3));
+  }
+}
+
 TEST(DecodeBmp, TruncatedFilesAreStreamReadErrors) {
   BmpFields eight;
   eight.Bits = 8;
