@@ -89,7 +89,10 @@ struct MainWindowBoxes : ::testing::Test {
     UpdateWindow(form.Handle());
     Pump();
   }
-  void TearDown() override { SetTextRenderer(nullptr), SetSysColorLookup(nullptr); }
+  void TearDown() override {
+    SetTextRenderer(nullptr);
+    SetSysColorLookup(nullptr);
+  }
 
   int CurSel(const TColorBoxControl& b) const {
     return static_cast<int>(SendMessageW(b.Handle(), CB_GETCURSEL, 0, 0));
@@ -310,7 +313,7 @@ void WriteBmp(const std::string& path, int width, int height, const std::vector<
 
 TEST_F(MainWindowBoxes, ScreenshotWithTheListOpen) {
   SetCursorPos(1500, 1100);  // away from the list, so that the current entry is highlighted
-  SendMessageW(first.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+  SendMessageW(second.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
   RedrawWindow(form.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Pump(300);
 
@@ -336,6 +339,7 @@ TEST_F(MainWindowBoxes, ScreenshotWithTheListOpen) {
   const uint32_t row = (width * 3 + 3) & ~3u;
   std::vector<uint8_t> pixels(static_cast<const uint8_t*>(bits),
                               static_cast<const uint8_t*>(bits) + row * height);
+  // 0x00BBGGRR, like a TColor.
   auto at = [&](int x, int y) {
     const uint8_t* p = &pixels[(height - 1 - y) * row + x * 3];
     return static_cast<uint32_t>(p[2] | (p[1] << 8) | (p[0] << 16));
@@ -344,43 +348,55 @@ TEST_F(MainWindowBoxes, ScreenshotWithTheListOpen) {
   const char* out = std::getenv("QV_TEST_OUTPUT");
   WriteBmp(std::string(out ? out : ".") + "/colorbox_demo.bmp", width, height, pixels);
 
-  // The first box's field: a blue square inside a black frame (the open
-  // list covers the second box, as it does in the main window). The field's
-  // height is the platform's, so only the frame is checked here.
-  const RECT box = RectIn(first.Handle(), form.Handle());
-  int bx = -1, by = -1;
-  for (int y = box.top; y < box.bottom && bx < 0; ++y)
-    for (int x = box.left; x < box.right; ++x)
-      if (at(x, y) == 0xFF0000u) {
-        bx = x;
-        by = y;
-        break;
-      }
-  ASSERT_GE(bx, 0) << "no blue square in the field";
-  EXPECT_EQ(at(bx - 1, by - 1), 0u);
+  // Both fields show their colour's square in a black frame (blue and sky
+  // blue are bright). The field's height is the platform's, so only the
+  // frame's corner is checked.
+  for (const auto& [b, colour] : {std::pair{&first, 0xFF0000u}, std::pair{&second, 0xF0CAA6u}}) {
+    const RECT box = RectIn(b->Handle(), form.Handle());
+    int bx = -1, by = -1;
+    for (int y = box.top; y < box.bottom && bx < 0; ++y)
+      for (int x = box.left; x < box.right; ++x)
+        if (at(x, y) == colour) {
+          bx = x;
+          by = y;
+          break;
+        }
+    ASSERT_GE(bx, 0) << "no square of " << std::hex << colour << " in the field";
+    EXPECT_EQ(at(bx - 1, by - 1), 0u);
+  }
+
+  // The open list's rows are 16 pixels high with a 14 x 14 square 1 pixel
+  // inside; the current entry, clSkyBlue, is highlighted.
   COMBOBOXINFO info{};
   info.cbSize = sizeof(info);
-  ASSERT_TRUE(GetComboBoxInfo(first.Handle(), &info));
-  // The open list's first row is the current entry, clBlue, highlighted:
-  // a 14 x 14 square 1 pixel inside the 16-pixel row, black ring, blue fill.
+  ASSERT_TRUE(GetComboBoxInfo(second.Handle(), &info));
   ASSERT_TRUE(IsWindowVisible(info.hwndList));
-  const int top = static_cast<int>(SendMessageW(info.hwndList, LB_GETTOPINDEX, 0, 0));
-  EXPECT_EQ(top, 12);
-  RECT item;
-  SendMessageW(info.hwndList, LB_GETITEMRECT, top, reinterpret_cast<LPARAM>(&item));
-  EXPECT_EQ(item.bottom - item.top, 16);
-  POINT origin{item.left, item.top};
-  ClientToScreen(info.hwndList, &origin);
-  const int l = origin.x - frame.left, t = origin.y - frame.top;
+  auto rowOrigin = [&](int index) {
+    RECT item;
+    SendMessageW(info.hwndList, LB_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item));
+    EXPECT_EQ(item.bottom - item.top, 16);
+    POINT origin{item.left, item.top};
+    ClientToScreen(info.hwndList, &origin);
+    return POINT{origin.x - frame.left, origin.y - frame.top};
+  };
+  ASSERT_EQ(SendMessageW(info.hwndList, LB_GETTOPINDEX, 0, 0), 17);
   const uint32_t highlight = ResolveColor(clHighlight) & 0xFFFFFF;
-  EXPECT_EQ(at(l, t), highlight);
-  EXPECT_EQ(at(l + 1, t + 1), 0u);
-  EXPECT_EQ(at(l + 2, t + 2), 0xFF0000u);
-  EXPECT_EQ(at(l + 13, t + 13), 0xFF0000u);
-  EXPECT_EQ(at(l + 14, t + 14), 0u);
-  EXPECT_EQ(at(l + 15, t + 15), highlight);
-  EXPECT_EQ(at(l + 17, t + 8), highlight);  // the gap before the name at 20
-  SendMessageW(first.Handle(), CB_SHOWDROPDOWN, FALSE, 0);
+  const uint32_t window = ResolveColor(clWindow) & 0xFFFFFF;
+  POINT o = rowOrigin(17);
+  EXPECT_EQ(at(o.x, o.y), highlight);
+  EXPECT_EQ(at(o.x + 1, o.y + 1), 0u);
+  EXPECT_EQ(at(o.x + 2, o.y + 2), 0xF0CAA6u);
+  EXPECT_EQ(at(o.x + 13, o.y + 13), 0xF0CAA6u);
+  EXPECT_EQ(at(o.x + 14, o.y + 14), 0u);
+  EXPECT_EQ(at(o.x + 15, o.y + 15), highlight);
+  EXPECT_EQ(at(o.x + 17, o.y + 8), highlight);  // the gap before the name at 20
+  // clMedGray (no channel above 192), not selected: its frame merges with the fill.
+  o = rowOrigin(19);
+  EXPECT_EQ(at(o.x, o.y), window);
+  EXPECT_EQ(at(o.x + 1, o.y + 1), 0xA4A0A0u);
+  EXPECT_EQ(at(o.x + 14, o.y + 14), 0xA4A0A0u);
+  EXPECT_EQ(at(o.x + 15, o.y + 15), window);
+  SendMessageW(second.Handle(), CB_SHOWDROPDOWN, FALSE, 0);
 }
 
 }  // namespace
