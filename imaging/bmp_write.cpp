@@ -55,12 +55,16 @@ TLayout LayoutFor(const TBitmap& bitmap) {
   const uint64_t pixelBytes = static_cast<uint64_t>(rowBytes) * bitmap.Height();
   const size_t fullTable = size_t{1} << std::min(l.bits, 8);
 
+  // Masks other than the format's plain ones must travel with the file.
+  const bool ownMasks = (l.bits == 16 || l.bits == 32) &&
+                        !(bitmap.Masks() == DefaultMasks(bitmap.PixelFormat()));
   if (form) {
-    // The OS/2 header has 16-bit sizes and no top-down form.
-    l.core = form->CoreHeader && bitmap.Width() <= 0xFFFF && bitmap.Height() <= 0xFFFF;
+    l.compression = (form->Compression == 3 || ownMasks) && (l.bits == 16 || l.bits == 32) ? 3 : 0;
+    // The OS/2 header has 16-bit sizes, no masks and no top-down form.
+    l.core = form->CoreHeader && l.compression == 0 && bitmap.Width() <= 0xFFFF &&
+             bitmap.Height() <= 0xFFFF;
     if (l.core) l.topDown = false;
     // A run-length picture whose pixels changed is written uncompressed.
-    l.compression = form->Compression == 3 && (l.bits == 16 || l.bits == 32) ? 3 : 0;
     l.imageSize = form->Compression == 1 || form->Compression == 2
                       ? static_cast<uint32_t>(pixelBytes)
                       : form->ImageSize;
@@ -68,19 +72,24 @@ TLayout LayoutFor(const TBitmap& bitmap) {
     l.yPels = form->YPelsPerMeter;
     l.colorsUsed = form->ColorsUsed;
     l.colorsImportant = form->ColorsImportant;
-    if (l.core) l.colorsUsed = 0;  // no such field: the table is always full
     if (l.bits <= 8) {
-      l.table.assign(l.colorsUsed ? l.colorsUsed : fullTable, TRGBQuad{});
+      // The table as read, unless a new palette of another size came since.
       const auto& palette = bitmap.Palette();
+      const size_t readCount = l.colorsUsed ? l.colorsUsed : fullTable;
+      if (!palette.empty() && palette.size() != readCount)
+        l.colorsUsed = palette.size() == fullTable ? 0 : static_cast<uint32_t>(std::min<size_t>(palette.size(), 256));
+      if (l.core) l.colorsUsed = 0;  // no such field: the table is always full
+      l.table.assign(l.colorsUsed ? l.colorsUsed : fullTable, TRGBQuad{});
       std::copy_n(palette.begin(), std::min(palette.size(), l.table.size()), l.table.begin());
     } else if (!l.core) {
       l.table = form->OptionalTable;
       l.colorsUsed = static_cast<uint32_t>(l.table.size());
+    } else {
+      l.colorsUsed = 0;
     }
   } else {
     l.imageSize = static_cast<uint32_t>(pixelBytes);
-    if ((l.bits == 16 || l.bits == 32) && !(bitmap.Masks() == DefaultMasks(bitmap.PixelFormat())))
-      l.compression = 3;
+    if (ownMasks) l.compression = 3;
     if (l.bits <= 8) {
       l.table = bitmap.Palette();
       if (l.table.size() > fullTable) l.table.resize(fullTable);

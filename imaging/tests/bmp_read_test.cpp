@@ -384,6 +384,30 @@ TEST(DecodeBmp, RunLengthDataThatOverrunsThePictureIsClipped) {
   EXPECT_EQ(Indexes(DecodeBmp(BuildBmp(f))), (std::vector<uint8_t>{6, 0, 0, 0, 0, 0}));
 }
 
+// Changes made to a loaded picture reach the file written from it.
+TEST(DecodeBmp, ChangedMasksAndPalettesAreWrittenWithThePicture) {
+  BmpFields rgb32;
+  rgb32.Width = 1, rgb32.Height = 1, rgb32.Bits = 32;
+  rgb32.Pixels = {0x11, 0x22, 0x33, 0};
+  BmpFields os2;
+  os2.HeaderSize = 12, os2.Width = 2, os2.Height = 1, os2.Bits = 4, os2.Table = Tenfold(16);
+  os2.Pixels = {0x12, 0, 0, 0};
+  BmpFields used3 = os2;
+  used3.HeaderSize = 40, used3.ColorsUsed = 3, used3.Table = Tenfold(3);
+
+  TBitmap masked = DecodeBmp(BuildBmp(rgb32));
+  masked.SetMasks({0x000000FF, 0x0000FF00, 0x00FF0000});
+  TBitmap shortPalette = DecodeBmp(BuildBmp(os2));
+  shortPalette.SetPalette(Tenfold(4));
+  TBitmap longPalette = DecodeBmp(BuildBmp(used3));
+  longPalette.SetPalette(Tenfold(16));
+  for (const TBitmap* b : {&masked, &shortPalette, &longPalette}) {
+    TBitmap again = DecodeBmp(EncodeBmp(*b));
+    EXPECT_EQ(AllPixels(again), AllPixels(*b));
+  }
+  EXPECT_EQ(AllPixels(masked), (std::vector<uint32_t>{Rgb(0x11, 0x22, 0x33)}));
+}
+
 TEST(TBitmapFileForm, ChangingSizeOrFormatForgetsTheForm) {
   BmpFields f;
   f.Width = 2, f.Height = 1, f.Bits = 8, f.Compression = 1;
