@@ -131,6 +131,11 @@ void WriteFileReplacing(const std::string& path, std::span<const uint8_t> data) 
   size_t cut = folder.find_last_of(L"\\/");
   folder.resize(cut == std::wstring::npos ? 0 : cut + 1);
   if (folder.empty()) folder = L".";
+  // A missing folder would otherwise be reported as an invalid directory
+  // name by GetTempFileNameW; say what CreateFileW would have said.
+  DWORD folderAttributes = GetFileAttributesW(folder.c_str());
+  if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY))
+    throw createError(ERROR_PATH_NOT_FOUND);
   wchar_t temp[MAX_PATH + 16] = {};
   if (folder.size() > MAX_PATH - 14 || !GetTempFileNameW(folder.c_str(), L"qv", 0, temp)) {
     DWORD code = folder.size() > MAX_PATH - 14 ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
