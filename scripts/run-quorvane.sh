@@ -32,6 +32,8 @@ if [[ -z "${WINEPREFIX:-}" ]]; then
   export WINEPREFIX="$prefix"
   scripts/wine-run --prefix "$prefix" reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f >/dev/null 2>&1 || true
   scripts/wine-run --prefix "$prefix" reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f >/dev/null 2>&1 || true
+  # The desktop setting takes effect when the prefix's processes start afresh.
+  "$(dirname "$(command -v wine64 || echo /usr/lib/wine/wine64)")/wineserver" -w || true
 fi
 scripts/wine-run --prefix "$prefix" "$exe" &
 app_pid=$!
