@@ -299,6 +299,26 @@ TEST_F(BoxFixture, BlackWithCustomEntryOnlyGoesToTheCustomEntry) {
   EXPECT_EQ(box.EntryColor(0), 0);
 }
 
+TEST_F(BoxFixture, OwnerAddsColoursOnlyWithCustomColors) {
+  int calls = 0;
+  box.OnGetColors = [&](TsCustomColorBox& sender, TsComboList& items) {
+    EXPECT_EQ(&sender, &box);
+    ++calls;
+    items.Insert(-1, "Brand Orange", 0x0080FF);
+  };
+  box.SetSelected(0x0080FF);
+  box.SetStyle(cbStandardColors);
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(box.Count(), 16);
+  EXPECT_EQ(box.ItemIndex(), -1);
+  // The owner's entries come before the remembered colour is applied.
+  box.SetStyle(cbStandardColors | cbCustomColors);
+  EXPECT_EQ(calls, 1);
+  ASSERT_EQ(box.Count(), 17);
+  EXPECT_EQ(box.EntryText(16), "Brand Orange");
+  EXPECT_EQ(box.ItemIndex(), 16);
+}
+
 TEST_F(BoxFixture, UserSelectionFiresClickThenChange) {
   PickFromList(3);
   EXPECT_EQ(events, (std::vector<std::string>{"click", "change"}));

@@ -209,12 +209,6 @@ void TColorBoxControl::OnReflected(MessageArgs& args) {
       args.Result = 0;
       args.Handled = true;
       return;
-    case WM_CTLCOLORLISTBOX: {
-      list_brush_ = Brush(CreateSolidBrush(Ref(box_.Color())));
-      args.Result = reinterpret_cast<LRESULT>(list_brush_.Get());
-      args.Handled = true;
-      return;
-    }
     default:
       return;
   }

@@ -88,7 +88,6 @@ class TColorBoxControl : public TControl, private TsComboWindow {
   Font own_font_;              // owned: used when the form gives no font
   CreateArgs args_;            // for re-creation
   bool recreating_ = false;
-  Brush list_brush_;  // owned: the list's background in the box's Color
 };
 
 // The platform's standard colour dialog, shared by every box and preset to
