@@ -326,7 +326,9 @@ void TsCustomColorBox::KeyDown() { picked_from_list_ = false; }
 
 bool TsCustomColorBox::KeyPress(char key) {
   if (key == '\r' && (style_ & cbCustomColor) && window_ && ItemIndex() == 0) {
-    ChooseCustomColor();
+    // A colour chosen here changes Selected as much as a pick from the list
+    // does, so it is reported the same way.
+    if (ChooseCustomColor()) Select();
     return true;
   }
   if (!auto_complete_) return false;

@@ -379,11 +379,16 @@ TEST_F(BoxFixture, PickingTheCustomEntryRunsTheChooser) {
   EXPECT_EQ(events, (std::vector<std::string>{"click", "change"}));
   EXPECT_EQ(box.Selected(), 0xABCDEF);
 
-  // Enter on the custom entry asks again and is consumed.
+  // Enter on the custom entry asks again and is consumed; a new colour is
+  // a change, a cancelled dialog is not.
   events.clear();
   EXPECT_TRUE(Type('\r'));
   EXPECT_EQ(presets.size(), 3u);
-  EXPECT_TRUE(events.empty());
+  EXPECT_EQ(events, std::vector<std::string>{"change"});
+  answer = false;
+  EXPECT_TRUE(Type('\r'));
+  EXPECT_EQ(presets.size(), 4u);
+  EXPECT_EQ(events, std::vector<std::string>{"change"});
 
   // Arrowing onto it without the open list does not ask.
   window.index = 5;
@@ -391,7 +396,7 @@ TEST_F(BoxFixture, PickingTheCustomEntryRunsTheChooser) {
   window.index = 0;
   box.KeyDown();
   box.UserChangedSelection();
-  EXPECT_EQ(presets.size(), 3u);
+  EXPECT_EQ(presets.size(), 4u);
 }
 
 TEST_F(BoxFixture, CustomEntryPresetIsTheResolvedColour) {
