@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "effects/effect_routines.h"
+#include "effects/halftone_lookup.h"
 
 namespace qv {
 
@@ -106,16 +108,47 @@ void EmbossPixels(TBitmap& B) {
 
 namespace {
 
+// The picture's halftone indexes, one byte per pixel, as setting a copy of
+// it to 8 bits per pixel would give them.
+class IndexCopy {
+ public:
+  explicit IndexCopy(const TBitmap& B) : width_(B.Width()), index_(static_cast<size_t>(B.Width()) * B.Height()) {
+    for (int32_t y = 0; y < B.Height(); ++y) {
+      const uint8_t* p = B.PixelRow(y);
+      uint8_t* out = &index_[static_cast<size_t>(y) * width_];
+      const THalftoneLookup& halftone = THalftoneLookup::Instance();
+      // Neighbouring pixels often share a colour: look each run up once.
+      uint32_t last = 0xFFFFFFFF;
+      uint8_t lastIndex = 0;
+      for (int32_t x = 0; x < width_; ++x, p += 3) {
+        const uint32_t c = p[0] | (p[1] << 8) | (p[2] << 16);
+        if (c != last) {
+          lastIndex = halftone.Nearest(p[2], p[1], p[0]);
+          last = c;
+        }
+        out[x] = lastIndex;
+      }
+    }
+  }
+  const uint8_t* Row(int32_t y) const { return &index_[static_cast<size_t>(y) * width_]; }
+
+ private:
+  int32_t width_;
+  std::vector<uint8_t> index_;
+};
+
 class TraceSweeps {
  public:
-  TraceSweeps(TBitmap& B, const TBitmap& index) : B_(B), I_(index) {}
+  TraceSweeps(TBitmap& B, const IndexCopy& index) : B_(B), I_(index), rows_(B.Height()) {
+    for (int32_t y = 0; y < B.Height(); ++y) rows_[y] = B.PixelRow(y);
+  }
 
   void Forward() {
     const int32_t W = B_.Width(), H = B_.Height();
     const int32_t xLast = W >= 3 ? W - 3 : 0;
     for (int32_t y = 0; y <= H - 2; ++y) {
-      const uint8_t* row = I_.PixelRow(y);
-      const uint8_t* next = I_.PixelRow(y + 1);
+      const uint8_t* row = I_.Row(y);
+      const uint8_t* next = I_.Row(y + 1);
       for (int32_t x = 0; x <= xLast; ++x) {
         if (W >= 2) Test(row[x], row[x + 1], x, y, x + 1, y);
         Test(row[x], next[x], x, y, x, y + 1);
@@ -127,8 +160,8 @@ class TraceSweeps {
     const int32_t W = B_.Width(), H = B_.Height();
     const int32_t xFirst = W >= 3 ? 2 : W - 1;
     for (int32_t y = H - 1; y >= 1; --y) {
-      const uint8_t* row = I_.PixelRow(y);
-      const uint8_t* prev = I_.PixelRow(y - 1);
+      const uint8_t* row = I_.Row(y);
+      const uint8_t* prev = I_.Row(y - 1);
       for (int32_t x = W - 1; x >= xFirst; --x) {
         if (W >= 2) Test(row[x], row[x - 1], x, y, x - 1, y);
         Test(row[x], prev[x], x, y, x, y - 1);
@@ -138,45 +171,49 @@ class TraceSweeps {
 
  private:
   void Test(uint8_t c, uint8_t a, int32_t x, int32_t y, int32_t ax, int32_t ay) {
-    if (a == c) return;
-    if (!edgeSeen_) {
+    if (!edgeSeen_) [[unlikely]] {
+      if (a == c) return;
       firstEdgeIndex_ = a;
       edgeSeen_ = true;
-      Mark(x, y);
-    } else if (c == firstEdgeIndex_) {
-      Mark(ax, ay);
-    } else {
-      Mark(x, y);
+      Mark(rows_[y] + 3 * x);
+      return;
     }
+    // Once the first edge is known every test is a choice between three
+    // targets; on a busy picture its outcome is unpredictable, so it is
+    // made by selection rather than by branches. Equal indexes mark a
+    // scratch pixel that is not part of the picture.
+    uint8_t* target = c == firstEdgeIndex_ ? rows_[ay] + 3 * ax : rows_[y] + 3 * x;
+    target = a == c ? scratch_ : target;
+    Mark(target);
   }
 
-  void Mark(int32_t x, int32_t y) {
-    uint8_t* p = B_.PixelRow(y) + 3 * x;
-    p[0] = p[1] = p[2] = 0;
-  }
+  static void Mark(uint8_t* p) { p[0] = p[1] = p[2] = 0; }
 
   TBitmap& B_;
-  const TBitmap& I_;
+  const IndexCopy& I_;
+  std::vector<uint8_t*> rows_;
   bool edgeSeen_ = false;
   uint8_t firstEdgeIndex_ = 0;
+  uint8_t scratch_[3] = {};
 };
 
 }  // namespace
 
 void TracePixels(TBitmap& B, int32_t Amount) {
-  TBitmap indexCopy = B;
-  indexCopy.SetPixelFormat(TPixelFormat::pf8bit);
   B.SetPixelFormat(TPixelFormat::pf24bit);
   if (Amount <= 0 || B.Width() == 0 || B.Height() == 0) return;
-  // The index copy never changes and the first edge's index is fixed once
-  // found, so every pass repeats the marks of the one before it from the
-  // second pass on: passes beyond two change nothing more.
-  const int32_t passes = std::min(Amount, 2);
+  const IndexCopy indexCopy(B);
+  // Passes p = 1 .. Amount each make a forward sweep, and from the second
+  // on a backward sweep as well. The index copy never changes and the first
+  // edge's index, once found, stays: a forward sweep that meets any edge
+  // meets the first one in the first pass, so every later forward sweep
+  // repeats the first one's marks, and every later backward sweep the
+  // first backward sweep's. Marking is only ever blackening, so one
+  // forward and (for two passes or more) one backward sweep give the same
+  // picture as all of them.
   TraceSweeps sweeps(B, indexCopy);
-  for (int32_t p = 1; p <= passes; ++p) {
-    sweeps.Forward();
-    if (p >= 2) sweeps.Backward();
-  }
+  sweeps.Forward();
+  if (Amount >= 2) sweeps.Backward();
 }
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <vector>
 
 #include "effects/effect_image.h"
 #include "effects/effect_routines.h"
@@ -191,6 +192,65 @@ TEST(Trace, NarrowPicturesTestOnlyTheNeighboursThatExist) {
   // One pixel high: no sweep rows at all.
   const TBitmap row = Make(5, 1, [](int x, int) { return Grey(x * 60); });
   EXPECT_TRUE(test::SamePixels(Apply(row, [](auto& i) { i.Effect_Trace(2); }), row));
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// The trace rule exactly as written: an 8-bit index copy, and every pass
+// with its sweeps, one test at a time.
+TBitmap LiteralTrace(TBitmap B, int amount) {
+  TBitmap I = B;
+  I.SetPixelBits(8);
+  const int W = B.Width(), H = B.Height();
+  bool edgeSeen = false;
+  uint8_t first = 0;
+  auto mark = [&](int x, int y) { uint8_t* p = B.PixelRow(y) + 3 * x; p[0] = p[1] = p[2] = 0; };
+  auto test = [&](int x, int y, int ax, int ay) {
+    const uint8_t c = I.PixelRow(y)[x], a = I.PixelRow(ay)[ax];
+    if (a == c) return;
+    if (!edgeSeen) { first = a; edgeSeen = true; mark(x, y); }
+    else if (c == first) mark(ax, ay);
+    else mark(x, y);
+  };
+  for (int p = 1; p <= amount; ++p) {
+    for (int y = 0; y <= H - 2; ++y)
+      for (int x = 0; x <= (W >= 3 ? W - 3 : 0); ++x) {
+        if (W >= 2) test(x, y, x + 1, y);
+        test(x, y, x, y + 1);
+      }
+    if (p < 2) continue;
+    for (int y = H - 1; y >= 1; --y)
+      for (int x = W - 1; x >= (W >= 3 ? 2 : W - 1); --x) {
+        if (W >= 2) test(x, y, x - 1, y);
+        test(x, y, x, y - 1);
+      }
+  }
+  return B;
+}
+
+TEST(Trace, AgreesWithEveryPassMadeOneByOne) {
+  uint32_t seed = 7;
+  auto noisy = [&](int w, int h, int colours) {
+    return Make(w, h, [&](int, int) {
+      seed = seed * 1103515245u + 12345u;
+      const int v = static_cast<int>((seed >> 16) % colours) * (255 / (colours - 1));
+      return Px{v, 255 - v, v / 2};
+    });
+  };
+  std::vector<TBitmap> pictures = {noisy(9, 7, 3), noisy(13, 5, 2), noisy(2, 6, 3), noisy(1, 5, 2),
+                                   noisy(16, 16, 6)};
+  // Edges that only the backward sweep meets: the last column differs
+  // between rows, nothing else does.
+  pictures.push_back(Make(6, 4, [](int x, int y) { return x == 5 && y % 2 ? Grey(0) : Grey(255); }));
+  for (const TBitmap& picture : pictures)
+    for (int amount : {1, 2, 3, 4})
+      EXPECT_TRUE(test::SamePixels(Apply(picture, [=](auto& i) { i.Effect_Trace(amount); }),
+                                   LiteralTrace(picture, amount)))
+          << picture.Width() << "x" << picture.Height() << " amount " << amount;
 }
 
 }  // namespace
