@@ -150,7 +150,11 @@ void TProEffectImage::Effect_SplitBlur(int32_t Amount) {
 void TProEffectImage::Effect_GaussianBlur(int32_t Amount) {
   WorkingCopy([=](TBitmap& b) {
     if (Amount < 0) return;
-    for (int64_t pass = 0; pass <= Amount; ++pass) SplitBlurPass(b, 3);
+    // A pass is a function of the picture alone: once one changes nothing,
+    // neither would any further pass. Large amounts settle long before
+    // their count is reached.
+    for (int64_t pass = 0; pass <= Amount; ++pass)
+      if (!SplitBlurPass(b, 3)) break;
   });
 }
 

@@ -58,8 +58,9 @@ void SmoothResize(const TBitmap& Src, TBitmap& Dst);
 void AntiAliasRect(TBitmap& B, int32_t XOrigin, int32_t YOrigin, int32_t XFinal, int32_t YFinal);
 
 // One split-blur pass at distance d, in place. Fails with the scan-line
-// range error (before writing anything) when d < 0 or d >= height.
-void SplitBlurPass(TBitmap& B, int32_t d);
+// range error (before writing anything) when d < 0 or d >= height. Tells
+// whether any pixel changed.
+bool SplitBlurPass(TBitmap& B, int32_t d);
 
 // --- Pixel rules on a 24-bit surface ---------------------------------------
 

@@ -33,8 +33,9 @@ void AntiAliasRect(TBitmap& B, int32_t XOrigin, int32_t YOrigin, int32_t XFinal,
   }
 }
 
-void SplitBlurPass(TBitmap& B, int32_t d) {
-  if (d == 0) return;
+bool SplitBlurPass(TBitmap& B, int32_t d) {
+  if (d == 0) return false;
+  uint8_t changed = 0;
   const int32_t W = B.Width(), H = B.Height();
   const int64_t dd = d;
   for (int32_t y = 0; y < H; ++y) {
@@ -61,11 +62,13 @@ void SplitBlurPass(TBitmap& B, int32_t d) {
       const uint8_t nb = static_cast<uint8_t>((ul[0] + ll[0] + ur[0] + lr[0]) >> 2);
       const uint8_t ng = static_cast<uint8_t>((ul[1] + ll[1] + ur[1] + lr[1]) >> 2);
       const uint8_t nr = static_cast<uint8_t>((ul[2] + ll[2] + ur[2] + lr[2]) >> 2);
+      changed |= (row[3 * x] ^ nb) | (row[3 * x + 1] ^ ng) | (row[3 * x + 2] ^ nr);
       row[3 * x] = nb;
       row[3 * x + 1] = ng;
       row[3 * x + 2] = nr;
     }
   }
+  return changed != 0;
 }
 
 void MosaicPixels(TBitmap& B, int32_t Amount) {

@@ -255,3 +255,23 @@ TEST(Trace, AgreesWithEveryPassMadeOneByOne) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(GaussianBlur, HugeAmountsEndOnceThePictureSettles) {
+  // The blur floors every average, so the picture reaches a state that a
+  // further pass leaves unchanged; the remaining passes are then skipped
+  // without changing the result.
+  const TBitmap picture = test::Pattern(12, 9);
+  TBitmap settled = picture;
+  int passes = 0;
+  while (SplitBlurPass(settled, 3)) ASSERT_LT(++passes, 10000);
+  EXPECT_TRUE(test::SamePixels(Apply(picture, [](auto& i) { i.Effect_GaussianBlur(0x7FFFFFFF); }), settled));
+  TBitmap again = settled;
+  EXPECT_FALSE(SplitBlurPass(again, 3));
+  EXPECT_TRUE(test::SamePixels(again, settled));
+}
+
+}  // namespace
+}  // namespace qv
