@@ -408,6 +408,22 @@ TEST(DecodeBmp, ChangedMasksAndPalettesAreWrittenWithThePicture) {
   EXPECT_EQ(AllPixels(masked), (std::vector<uint32_t>{Rgb(0x11, 0x22, 0x33)}));
 }
 
+// A file larger than the reader takes in is read from its beginning when
+// uncompressed; a compressed one, which would have to be kept whole, is
+// refused.
+TEST(DecodeBmp, OnlyTheBeginningOfAnOversizedFileIsNeeded) {
+  BmpFields plain;
+  plain.Width = 1, plain.Height = 1;
+  plain.Pixels = {1, 2, 3, 0};
+  EXPECT_EQ(DecodeBmp(BuildBmp(plain), kMaxBmpFileBytes + 1).GetPixelRgb(0, 0), Rgb(3, 2, 1));
+
+  BmpFields rle = plain;
+  rle.Bits = 8, rle.Compression = 1, rle.Table = Tenfold(256), rle.Pixels = {1, 9, 0, 1};
+  const auto file = BuildBmp(rle);
+  EXPECT_EQ(DecodeBmp(file, file.size()).GetPixelRgb(0, 0), Rgb(90, 180, 14)) << "whole: read";
+  EXPECT_THROW(DecodeBmp(file, kMaxBmpFileBytes + 1), EInvalidGraphic);
+}
+
 TEST(TBitmapFileForm, ChangingSizeOrFormatForgetsTheForm) {
   BmpFields f;
   f.Width = 2, f.Height = 1, f.Bits = 8, f.Compression = 1;
