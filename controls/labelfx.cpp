@@ -272,7 +272,10 @@ void TsLabelFX::BuildShadow(TBitmap& canvas, const std::string& text, const TRec
   if (w == 0 || h == 0) return;  // nothing to shade
 
   // The text's mask: white ink on black, where the shadow will fall.
-  FillRect(shadow_bitmap_, TRect{0, 0, w, h}, clBlack);
+  for (int y = 0; y < h; ++y) {
+    uint8_t* px = shadow_bitmap_.PixelRow(y);
+    for (int x = 0; x < w; ++x, px += 4) px[0] = px[1] = px[2] = 0;  // black; fourth byte kept
+  }
   TRect mask{r.Left - shadow_lead_ + distance, r.Top - shadow_lead_ + distance,
              r.Right - shadow_trail_ + distance, r.Bottom - shadow_trail_ + distance};
   TFont white = font;
@@ -302,8 +305,11 @@ void TsLabelFX::BuildShadow(TBitmap& canvas, const std::string& text, const TRec
       uint8_t* cell = glow + y * w2;
       const uint8_t* up = cell - w2;
       const uint8_t* down = cell + w2;
-      for (size_t x = 1; x + 1 < w2; ++x)
-        cell[x] = static_cast<uint8_t>((cell[x - 1] + cell[x + 1] + up[x] + down[x]) >> 2);
+      unsigned left = cell[0];  // carried in a register: the chain runs along the row
+      for (size_t x = 1; x + 1 < w2; ++x) {
+        left = (left + cell[x + 1] + up[x] + down[x]) >> 2;
+        cell[x] = static_cast<uint8_t>(left);
+      }
     }
   }
 

@@ -326,6 +326,21 @@ TEST_F(LabelFXTest, EmptyOrLoneAccelCaptionIsMeasuredWithABlank) {
   }
 }
 
+TEST_F(LabelFXTest, RightToLeftLabelDrawsEveryTextInRightToLeftReading) {
+  Size(6, 6);
+  label.SetRightToLeft(true);
+  label.SetWordWrap(true);
+  TBitmap canvas = Canvas(0);
+  renderer.Calls.clear();
+  label.Paint(canvas);
+  ASSERT_EQ(renderer.Calls.size(), 2u);  // the shadow's mask and the text
+  for (const auto& call : renderer.Calls) {
+    EXPECT_TRUE(call.Flags & tfRtlReading);
+    EXPECT_TRUE(call.Flags & tfWordBreak);
+    EXPECT_TRUE(call.Flags & tfExpandTabs);
+  }
+}
+
 TEST_F(LabelFXTest, CentredAndBottomLayoutsShiftByTheMeasuredHeight) {
   struct Case {
     TTextLayout layout;
