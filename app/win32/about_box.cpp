@@ -124,10 +124,11 @@ TAboutBox::TAboutBox() : OpenAddress(ShellOpen) {
   Field("sLabel1", sLabel1);
 }
 
-// The children are members declared after nothing that outlives them; the
-// window goes first so that no message reaches a destroyed component.
+// The window and its children go first, while every component object still
+// exists, so that no message of the teardown reaches a destroyed component.
 TAboutBox::~TAboutBox() { Destroy(); }
 
+// The toolkit registers its window classes with the exe's own instance.
 void TAboutBox::Create(HINSTANCE) {
   if (Handle()) return;
   win::FormSpec spec;
