@@ -339,6 +339,19 @@ TEST_F(MainWindow, LoadNeedsThePreviewsRealSizeAndTheNextChangeRendersAgain) {
     GetClientRect(form.image2.Handle(), &area);
     EXPECT_EQ(Preview().Width(), area.right);
   }
+  // Away from 96 pixels per inch, a picture of the 96-dpi size does not fit.
+  if (Dpi() != 96) {
+    TBitmap small;
+    small.SetSize(885, 147);
+    const std::string path = TempPath("qv_small.bmp");
+    SaveBitmapToFile(small, path);
+    ClickWithHelper(form.sbtbtn1.Handle(), [&] {
+      HWND dialog = WaitForDialog(GetCurrentProcessId(), L"Load Background");
+      ASSERT_NE(dialog, nullptr);
+      FillFileDialog(dialog, win::Widen(path));
+    });
+    EXPECT_EQ(form.StatusText(), "Image format is not compatible");
+  }
   // A change of setting replaces the loaded picture and keeps the status.
   SendMessageW(form.chk1.Handle(), BM_CLICK, 0, 0);
   EXPECT_EQ(Bgr(Preview(), 0, 0), 0xFF0000u);
