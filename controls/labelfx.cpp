@@ -1,6 +1,7 @@
 #include "controls/labelfx.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace qv {
 
@@ -89,6 +90,12 @@ void CopyColors(const TBitmap& source, TBitmap& destination, int w, int h) {
       d[2] = s[2];
     }
   }
+}
+
+// Rectangle arithmetic with settings a caller may push to their limits: the
+// result saturates instead of wrapping around.
+int32_t Sum(int64_t a, int64_t b, int64_t c = 0) {
+  return static_cast<int32_t>(std::clamp<int64_t>(a + b + c, INT32_MIN, INT32_MAX));
 }
 
 bool SameFont(const TFont& a, const TFont& b) {
@@ -246,18 +253,18 @@ void TsLabelFX::DrawCaptionText(TBitmap& canvas, TRect& r, unsigned flags) {
   } else {
     BuildShadow(canvas, text, r, font, flags, shadowColor, passes, distance);
     CopyColors(shadow_bitmap_, canvas, shadow_bitmap_.Width(), shadow_bitmap_.Height());
-    TRect inner{r.Left - shadow_lead_, r.Top - shadow_lead_, r.Right - shadow_trail_,
-                r.Bottom - shadow_trail_};
+    TRect inner{Sum(r.Left, -int64_t{shadow_lead_}), Sum(r.Top, -int64_t{shadow_lead_}),
+                Sum(r.Right, -int64_t{shadow_trail_}), Sum(r.Bottom, -int64_t{shadow_trail_})};
     DrawPlainText(canvas, text, inner, font, textColor, flags);
   }
 
   if (measuring && shadowed) {
     // The blur spreads N pixels around the text, which sits D pixels off.
-    shadow_lead_ = std::min(0, distance - passes);
-    shadow_trail_ = std::max(0, distance + passes);
-    const int grow = shadow_trail_ - shadow_lead_;
-    r.Right += grow;
-    r.Bottom += grow;
+    shadow_lead_ = std::min(0, Sum(distance, -int64_t{passes}));
+    shadow_trail_ = std::max(0, Sum(distance, passes));
+    const int64_t grow = int64_t{shadow_trail_} - shadow_lead_;
+    r.Right = Sum(r.Right, grow);
+    r.Bottom = Sum(r.Bottom, grow);
   }
 }
 
@@ -276,8 +283,10 @@ void TsLabelFX::BuildShadow(TBitmap& canvas, const std::string& text, const TRec
     uint8_t* px = shadow_bitmap_.PixelRow(y);
     for (int x = 0; x < w; ++x, px += 4) px[0] = px[1] = px[2] = 0;  // black; fourth byte kept
   }
-  TRect mask{r.Left - shadow_lead_ + distance, r.Top - shadow_lead_ + distance,
-             r.Right - shadow_trail_ + distance, r.Bottom - shadow_trail_ + distance};
+  TRect mask{Sum(r.Left, -int64_t{shadow_lead_}, distance),
+             Sum(r.Top, -int64_t{shadow_lead_}, distance),
+             Sum(r.Right, -int64_t{shadow_trail_}, distance),
+             Sum(r.Bottom, -int64_t{shadow_trail_}, distance)};
   TFont white = font;
   white.Color = clWhite;
   DrawPlainText(shadow_bitmap_, text, mask, white, clWhite, flags);

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <vector>
 
 namespace qv {
@@ -386,6 +388,23 @@ TEST_F(LabelFXTest, EmptyAreaBlendsNothing) {
   TRect upsideDown{4, 4, 1, 1};
   label.DrawCaptionText(canvas, upsideDown, 0);
   EXPECT_TRUE(label.ShadowBitmap().Empty());
+}
+
+TEST_F(LabelFXTest, ExtremeDistancesSaturateInsteadOfWrappingAround) {
+  for (int distance : {INT32_MAX, INT32_MIN}) {
+    TsLabelFX extreme;
+    extreme.Shadow().SetBlurCount(1);
+    extreme.Shadow().SetDistance(distance);
+    extreme.SetCaption("x");  // measures: lead and trail at their limits
+    EXPECT_EQ(extreme.ShadowLead(), distance > 0 ? 0 : INT32_MIN);
+    EXPECT_EQ(extreme.ShadowTrail(), distance > 0 ? INT32_MAX : 0);
+    extreme.SetAutoSize(false);
+    extreme.SetBounds(0, 0, 4, 4);
+    TBitmap canvas = Canvas(0x646464, 4, 4);
+    extreme.Paint(canvas);  // the shadow falls outside: nothing lit
+    EXPECT_TRUE(std::all_of(extreme.GlowBuffer().begin(), extreme.GlowBuffer().begin() + 36,
+                            [](uint8_t c) { return c == 0; }));
+  }
 }
 
 TEST_F(LabelFXTest, FourthByteOfTheShadowPictureIsNeverWritten) {
