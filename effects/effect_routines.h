@@ -48,6 +48,9 @@ struct TSample {
 // The colour of the 24-bit surface at the real point (px, py); coordinates
 // outside the surface wrap around.
 TSample WrappedSample(const TBitmap& S, float px, float py);
+// The same, evaluated step by step in extended precision exactly as the rule
+// is written; WrappedSample must agree with it everywhere (tests check).
+TSample WrappedSampleAsWritten(const TBitmap& S, float px, float py);
 
 // Fills the sized 24-bit Dst with a 15-bit fixed-point bilinear resample of
 // the 24-bit Src (at least 2 x 2 pixels).

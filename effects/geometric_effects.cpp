@@ -42,7 +42,8 @@ class Sampler {
     for (int32_t y = 0; y < SH_; ++y) rows_[y] = S.PixelRow(y);
   }
 
-  TSample At(float px, float py) const {
+  // The rule as written: every float the rounding of an extended value.
+  TSample Reference(float px, float py) const {
     int32_t ix = TruncLow32(px);
     int32_t iy = TruncLow32(py);
 
@@ -83,7 +84,77 @@ class Sampler {
     return s;
   }
 
+  // The same result computed in double precision wherever that is provably
+  // identical, which is almost always:
+  // - a value that is exact in double is exact in the extended format too,
+  //   so rounding it once to float gives the same float either way;
+  // - the fraction of a float and the product of two floats are always
+  //   exact in double; a difference 1 - w or a sum is checked with an
+  //   error-free transformation, and only an inexact one (a weight below
+  //   about 2^-29) is redone in extended precision as the rule says.
+  // Coordinates of 2^31 or more (or NaN) take the written rule throughout.
+  TSample At(float px, float py) const {
+    constexpr float kLimit = 2147483648.0f;
+    if (!(std::fabs(px) < kLimit && std::fabs(py) < kLimit)) [[unlikely]]
+      return Reference(px, py);
+    int32_t ix = static_cast<int32_t>(px);  // truncation; fits, as |px| < 2^31
+    int32_t iy = static_cast<int32_t>(py);
+
+    float col[2], row[2];
+    Weights(px, ix, col);
+    Weights(py, iy, row);
+
+    ix = Wrap(ix, SW_);
+    iy = Wrap(iy, SH_);
+
+    float sum[3] = {0, 0, 0};
+    for (int i = 0; i < 2; ++i) {
+      const int32_t cx = (ix + i == SW_) ? 0 : ix + i;
+      for (int j = 0; j < 2; ++j) {
+        const int32_t ry = (iy + j == SH_) ? 0 : iy + j;
+        const uint8_t* p = rows_[ry] + 3 * cx;
+        const double w = static_cast<float>(static_cast<double>(col[i]) * row[j]);
+        for (int c = 0; c < 3; ++c) sum[c] = AddProduct(sum[c], p[c], w);
+      }
+    }
+    TSample s;
+    // Nearest, ties to even: the processor's default rounding mode.
+    s.Blue = static_cast<uint8_t>(std::lrint(sum[0]));
+    s.Green = static_cast<uint8_t>(std::lrint(sum[1]));
+    s.Red = static_cast<uint8_t>(std::lrint(sum[2]));
+    return s;
+  }
+
  private:
+  // The two weights along one axis, for the truncated coordinate i of v.
+  static void Weights(float v, int32_t i, float w[2]) {
+    // v - i is the fraction of v (or its negative), exact in float.
+    if (v >= 0) {
+      w[1] = v - static_cast<float>(i);
+      w[0] = OneMinus(w[1]);
+    } else {
+      w[0] = static_cast<float>(i) - v;
+      w[1] = OneMinus(w[0]);
+    }
+  }
+
+  static float OneMinus(float f) {
+    const double b = -static_cast<double>(f);
+    const double s = 1.0 + b;
+    // Fast two-sum (|1| >= |b|): the rounding error of s, exactly.
+    if (b - (s - 1.0) == 0.0) [[likely]] return static_cast<float>(s);
+    return ToFloat(1.0L - f);
+  }
+
+  static float AddProduct(float sum, uint8_t channel, double w) {
+    const double a = sum, b = channel * w;  // the product is exact
+    const double s = a + b;
+    // Two-sum: the rounding error of s, exactly, whatever the magnitudes.
+    const double bb = s - a;
+    if ((a - (s - bb)) + (b - bb) == 0.0) [[likely]] return static_cast<float>(s);
+    return ToFloat(static_cast<ld>(sum) + static_cast<ld>(channel) * w);
+  }
+
   int32_t SW_, SH_;
   std::vector<const uint8_t*> rows_;
 };
@@ -145,6 +216,10 @@ void TilePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
 }
 
 TSample WrappedSample(const TBitmap& S, float px, float py) { return Sampler(S).At(px, py); }
+
+TSample WrappedSampleAsWritten(const TBitmap& S, float px, float py) {
+  return Sampler(S).Reference(px, py);
+}
 
 namespace {
 

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <cmath>
 #include <functional>
+#include <optional>
 
 #include "effects/effect_image.h"
 #include "effects/effect_routines.h"
@@ -203,6 +206,57 @@ TEST(SpotLight, SpotOutsideThePictureBlackensEverything) {
     for (int y = 0; y < 7; ++y)
       for (int x = 0; x < 9; ++x) ASSERT_EQ(At(out, x, y), Grey(0)) << x << "," << y;
   }
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(WrappedSample, AgreesWithTheRuleAsWrittenEverywhere) {
+  // Random points of every scale: around the picture, far outside it, tiny
+  // fractions whose weights force the extended-precision fallback, halves,
+  // negative zero and the 2^31 boundary.
+  const TBitmap s = test::Make(7, 5, [](int x, int y) {
+    return Px{(x * 97 + y * 31) % 256, (x * 13 + y * 201) % 256, (x * y * 59 + 255) % 256};
+  });
+  uint64_t state = 88172645463325252ull;
+  auto next = [&] {
+    state ^= state << 13;
+    state ^= state >> 7;
+    state ^= state << 17;
+    return state;
+  };
+  auto randomCoordinate = [&]() -> float {
+    const uint64_t r = next();
+    switch (r % 6) {
+      case 0: return static_cast<float>(static_cast<int64_t>(r >> 8) % 4000 - 2000) / 256.0f;
+      case 1: return std::ldexp(static_cast<float>((r >> 8) % 1000) / 1000.0f, -static_cast<int>((r >> 20) % 60));
+      case 2: return -std::ldexp(static_cast<float>((r >> 8) % 1000) / 1000.0f, -static_cast<int>((r >> 20) % 60));
+      case 3: return static_cast<float>((r >> 8) % 20) + std::ldexp(1.0f, -static_cast<int>((r >> 20) % 40));
+      case 4: return std::bit_cast<float>(static_cast<uint32_t>(r >> 16) & 0x4FFFFFFFu);  // up to ~2^32
+      default: return static_cast<float>(static_cast<int64_t>(r >> 8) % 100) - 49.5f;
+    }
+  };
+  int mismatches = 0;
+  for (int n = 0; n < 300000; ++n) {
+    const float px = randomCoordinate(), py = randomCoordinate();
+    if (std::isnan(px) || std::isnan(py)) continue;
+    // The sample, or nothing when the point raises a floating-point error.
+    auto outcome = [&](TSample (*sample)(const TBitmap&, float, float)) -> std::optional<TSample> {
+      try {
+        return sample(s, px, py);
+      } catch (const EMathError&) {
+        return std::nullopt;
+      }
+    };
+    const auto fast = outcome(&WrappedSample), written = outcome(&WrappedSampleAsWritten);
+    if (fast != written && ++mismatches < 5) ADD_FAILURE() << "at (" << px << ", " << py << ")";
+  }
+  EXPECT_EQ(mismatches, 0);
+  for (float v : {-0.0f, 2147483648.0f, -2147483648.0f, 2147483520.0f, 1e-45f, -1e-45f, 0.99999994f})
+    EXPECT_EQ(WrappedSample(s, v, 1.5f), WrappedSampleAsWritten(s, v, 1.5f)) << v;
 }
 
 }  // namespace
