@@ -11,8 +11,11 @@ failed=0
 run_suite() {
   local preset=$1
   echo "== $preset: configure and build"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset"
+  if ! { cmake --preset "$preset" >/dev/null && cmake --build --preset "$preset"; }; then
+    echo "== $preset: build FAILED"
+    failed=$((failed + 1))
+    return 1
+  fi
   echo "== $preset: tests"
   local log
   log=$(mktemp)
