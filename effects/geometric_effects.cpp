@@ -241,20 +241,44 @@ void FishEyePixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
   const float cy = ToFloat(H / 2.0L);
   const float R = ToFloat(static_cast<ld>(static_cast<int64_t>(W) * Amount));
   const Sampler source(S);
+  // Pixels x and W - x of a row lie at offsets dx and -dx (exactly, while
+  // the centre W / 2 is exact in float), so they share the distance d, the
+  // factor k and, negated, the offset dx * k / d: the right half of a row
+  // reuses what its left half computed, including any error, which the
+  // left pixel meets first in visiting order.
+  const bool mirrored = W < (1 << 24);
+  struct Offset {
+    ld x, y;
+    bool centre;
+  };
+  std::vector<Offset> offsets(mirrored ? W / 2 + 2 : 0);
   for (int32_t y = 0; y < H; ++y) {
     const float dy = ToFloat(y - static_cast<ld>(cy));
     uint8_t* out = D.PixelRow(y);
     for (int32_t x = 0; x < W; ++x, out += 3) {
-      const float dx = ToFloat(x - static_cast<ld>(cx));
-      const float d = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
+      const int64_t a = 2 * static_cast<int64_t>(x) - W;  // 2 dx
+      Offset o{0, 0, false};
+      if (mirrored && a > 0) {
+        o = offsets[a >> 1];
+        o.x = -o.x;
+      } else {
+        const float dx = ToFloat(x - static_cast<ld>(cx));
+        const float d = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
+        o.centre = d == 0;
+        if (!o.centre) {
+          // (1 / (1 - d / R) - 1) * (R / 2), left to right: R = 0, or a
+          // pixel exactly at distance R, divides by zero.
+          const ld oneMinus = 1.0L - xmath::Divide(d, R);
+          const float k = ToFloat((xmath::Divide(1.0L, oneMinus) - 1.0L) * (static_cast<ld>(R) / 2.0L));
+          o.x = xmath::Divide(static_cast<ld>(dx) * k, d);
+          o.y = xmath::Divide(static_cast<ld>(dy) * k, d);
+        }
+        if (mirrored) offsets[(-a) >> 1] = o;
+      }
       float px = cx, py = cy;
-      if (d != 0) {
-        // (1 / (1 - d / R) - 1) * (R / 2), left to right: R = 0, or a pixel
-        // exactly at distance R, divides by zero.
-        const ld oneMinus = 1.0L - xmath::Divide(d, R);
-        const float k = ToFloat((xmath::Divide(1.0L, oneMinus) - 1.0L) * (static_cast<ld>(R) / 2.0L));
-        px = ToFloat(xmath::Divide(static_cast<ld>(dx) * k, d) + cx);
-        py = ToFloat(xmath::Divide(static_cast<ld>(dy) * k, d) + cy);
+      if (!o.centre) {
+        px = ToFloat(o.x + cx);
+        py = ToFloat(o.y + cy);
       }
       Put(out, source.At(px, py));
     }

@@ -261,3 +261,69 @@ TEST(WrappedSample, AgreesWithTheRuleAsWrittenEverywhere) {
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// The two remaps transcribed step by step, each float the rounding of an
+// extended expression, sampling with the rule as written.
+float F(long double v) { return static_cast<float>(v); }
+
+TBitmap LiteralFishEye(const TBitmap& S, int amount) {
+  TBitmap D = S;
+  const int W = S.Width(), H = S.Height();
+  const float cx = F(W / 2.0L), cy = F(H / 2.0L), R = F(static_cast<long double>(W) * amount);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      const float dx = F(x - static_cast<long double>(cx)), dy = F(y - static_cast<long double>(cy));
+      const float d = F(Sqrt(static_cast<long double>(dx) * dx + static_cast<long double>(dy) * dy));
+      float px = cx, py = cy;
+      if (d != 0) {
+        const float k = F((Divide(1.0L, 1.0L - Divide(d, R)) - 1.0L) * (static_cast<long double>(R) / 2.0L));
+        px = F(Divide(static_cast<long double>(dx) * k, d) + cx);
+        py = F(Divide(static_cast<long double>(dy) * k, d) + cy);
+      }
+      const TSample s = WrappedSampleAsWritten(S, px, py);
+      uint8_t* p = D.PixelRow(y) + 3 * x;
+      p[0] = s.Blue, p[1] = s.Green, p[2] = s.Red;
+    }
+  return D;
+}
+
+TBitmap LiteralTwist(const TBitmap& S, int amount) {
+  TBitmap D = S;
+  const int W = S.Width(), H = S.Height();
+  const float cx = F((W - 1) / 2.0L), cy = F((H - 1) / 2.0L);
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      const float dx = F(x - static_cast<long double>(cx)), dy = F(y - static_cast<long double>(cy));
+      const float r = F(Sqrt(static_cast<long double>(dx) * dx + static_cast<long double>(dy) * dy));
+      float px = cx, py = cy;
+      if (r != 0) {
+        const float theta = F(PolarAngle(dx, dy) - Divide(r, amount) + 1.5707963705062866L);
+        px = F(static_cast<long double>(F(Cos(theta) * r)) + cx);
+        py = F(static_cast<long double>(F(Sin(theta) * r)) + cy);
+      }
+      const TSample s = WrappedSampleAsWritten(S, px, py);
+      uint8_t* p = D.PixelRow(y) + 3 * x;
+      p[0] = s.Blue, p[1] = s.Green, p[2] = s.Red;
+    }
+  return D;
+}
+
+TEST(Remaps, AgreeWithTheRulesWrittenOut) {
+  for (auto [w, h] : {std::pair{16, 11}, std::pair{15, 12}, std::pair{9, 9}, std::pair{1, 7}}) {
+    const TBitmap picture = test::Pattern(w, h);
+    for (int amount : {1, 2, 5, -3, 300}) {
+      EXPECT_TRUE(test::SamePixels(Apply(picture, [=](auto& i) { i.Effect_FishEye(amount); }),
+                                   LiteralFishEye(picture, amount)))
+          << "fish-eye " << w << "x" << h << " amount " << amount;
+      EXPECT_TRUE(test::SamePixels(Apply(picture, [=](auto& i) { i.Effect_Twist(amount); }),
+                                   LiteralTwist(picture, amount)))
+          << "twist " << w << "x" << h << " amount " << amount;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace qv
