@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/background_store.h"
+#include "app/win32/about_box.h"
 #include "app/win32/main_form.h"
 #include "app/win32/tests/png_writer.h"
 #include "app/win32/tests/window_driver.h"
@@ -356,6 +357,24 @@ TEST_F(MainWindow, LoadNeedsThePreviewsRealSizeAndTheNextChangeRendersAgain) {
   SendMessageW(form.chk1.Handle(), BM_CLICK, 0, 0);
   EXPECT_EQ(Bgr(Preview(), 0, 0), 0xFF0000u);
   EXPECT_EQ(form.StatusText(), "Image format is not compatible");
+}
+
+TEST_F(MainWindow, AboutOpensTheAboutWindowModallyAndLeavesTheStatus) {
+  TAboutBox about;
+  about.Create(GetModuleHandleW(nullptr));
+  AboutBox = &about;
+  bool ownerDisabled = false;
+  ClickWithHelper(form.sbtbtn4.Handle(), [&] {
+    HWND window = WaitForWindow(GetCurrentProcessId(), L"", L"Quorvane 1.0");
+    ASSERT_NE(window, nullptr);
+    ownerDisabled = !IsWindowEnabled(form.Handle());
+    PostMessageW(window, WM_CLOSE, 0, 0);
+  });
+  AboutBox = nullptr;
+  EXPECT_TRUE(ownerDisabled) << "modal";
+  EXPECT_TRUE(IsWindowEnabled(form.Handle()));
+  EXPECT_FALSE(IsWindowVisible(about.Handle()));
+  EXPECT_EQ(form.StatusText(), "Quorvane is ready");
 }
 
 TEST_F(MainWindow, ExitClosesTheWindow) {

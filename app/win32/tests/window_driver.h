@@ -67,7 +67,8 @@ inline HWND ChildWithText(HWND root, const std::wstring& cls, const std::wstring
   });
 }
 
-// A visible top-level window of the process with that class and title;
+// A visible top-level window of the process with that class (any class
+// when empty) and title;
 // waits for it up to the timeout.
 inline HWND WaitForWindow(DWORD pid, const std::wstring& cls, const std::wstring& title,
                           int timeoutMs = 15000) {
@@ -76,7 +77,7 @@ inline HWND WaitForWindow(DWORD pid, const std::wstring& cls, const std::wstring
     for (HWND w : TopLevelWindows()) {
       DWORD owner = 0;
       GetWindowThreadProcessId(w, &owner);
-      if ((pid == 0 || owner == pid) && IsWindowVisible(w) && ClassOf(w) == cls &&
+      if ((pid == 0 || owner == pid) && IsWindowVisible(w) && (cls.empty() || ClassOf(w) == cls) &&
           TextOf(w) == title) {
         return w;
       }
@@ -88,6 +89,18 @@ inline HWND WaitForWindow(DWORD pid, const std::wstring& cls, const std::wstring
 
 inline HWND WaitForDialog(DWORD pid, const std::wstring& title, int timeoutMs = 15000) {
   return WaitForWindow(pid, L"#32770", title, timeoutMs);
+}
+
+// A visible window owned by `owner` (a message box over a dialog).
+inline HWND WaitForOwned(HWND owner, int timeoutMs = 15000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  while (std::chrono::steady_clock::now() < end) {
+    for (HWND w : TopLevelWindows()) {
+      if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == owner) return w;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  return nullptr;
 }
 
 inline bool WaitUntilGone(HWND window, int timeoutMs = 15000) {

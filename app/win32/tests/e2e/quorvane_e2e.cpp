@@ -224,6 +224,22 @@ TEST_F(EndToEnd, AUserAppliesRestoresAndLoadsBackgrounds) {
   EXPECT_EQ(value.type, static_cast<DWORD>(REG_SZ));
   EXPECT_EQ(value.data, AnsiZ(win::Narrow(file)));
 
+  // Applying over that file asks first; "No" returns to the dialog, and
+  // cancelling the dialog then says so.
+  PostMessageW(app.Button(L"Apply"), BM_CLICK, 0, 0);
+  HWND save = WaitForDialog(app.Pid(), L"Save Background");
+  ASSERT_NE(save, nullptr);
+  FillFileDialog(save, file);
+  HWND confirm = WaitForOwned(save);
+  ASSERT_NE(confirm, nullptr) << "no question before replacing the file";
+  PostMessageW(GetDlgItem(confirm, IDNO), BM_CLICK, 0, 0);
+  ASSERT_TRUE(WaitUntilGone(confirm));
+  EXPECT_TRUE(IsWindowVisible(save)) << "back in the dialog";
+  CancelDialog(save);
+  EXPECT_TRUE(app.WaitForStatus(L"Last action: background change was cancel"));
+  EXPECT_EQ(FileBytes(file), bytes);
+  EXPECT_EQ(ReadToolbarValue().data, AnsiZ(win::Narrow(file)));
+
   // Default: the empty string, one zero byte.
   SendMessageW(app.Button(L"Default"), BM_CLICK, 0, 0);
   EXPECT_TRUE(app.WaitForStatus(L"Last action: default background restored successfully"));
@@ -269,14 +285,18 @@ TEST_F(EndToEnd, AUserAppliesRestoresAndLoadsBackgrounds) {
   EXPECT_TRUE(app.Ended(10000));
 }
 
-TEST_F(EndToEnd, APathTheRegistryCannotHoldIsAnErrorAndTheFileStays) {
+TEST_F(EndToEnd, DefaultCreatesTheKeyAndAPathTheRegistryCannotHoldIsAnError) {
   if (GetACP() == CP_UTF8) GTEST_SKIP() << "every path fits a UTF-8 code page";
   const std::wstring file = In(L"\x0444\x043E\x043D.bmp");  // Cyrillic: not in the ANSI code page
   DeleteFileW(file.c_str());
+  // Default creates the key when it is missing.
+  RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Explorer\\Toolbar");
+  ASSERT_FALSE(ReadToolbarValue().present);
   Quorvane app;
   ASSERT_NE(app.main, nullptr);
   SendMessageW(app.Button(L"Default"), BM_CLICK, 0, 0);
   ASSERT_TRUE(app.WaitForStatus(L"Last action: default background restored successfully"));
+  EXPECT_EQ(ReadToolbarValue().data, std::vector<uint8_t>{0});
 
   PostMessageW(app.Button(L"Apply"), BM_CLICK, 0, 0);
   HWND save = WaitForDialog(app.Pid(), L"Save Background");
