@@ -9,6 +9,10 @@
 #include <array>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "effects/effect_routines.h"
 #include "effects/extended_math.h"
 #include "imaging/numeric.h"
@@ -161,15 +165,104 @@ struct GrayKeyTable {
 
 }  // namespace
 
-void GrayScalePixels(TBitmap& B) {
+namespace {
+
+const GrayKeyTable& GrayTable() {
   static const GrayKeyTable table;
+  return table;
+}
+
+inline uint8_t GrayOfPixel(const uint8_t* p) {
+  const int k = 11 * p[0] + 59 * p[1] + 30 * p[2];
+  return (k % 100 == 50) ? HalfwayGrayLevel(p[0], p[1], p[2]) : GrayTable().level[k];
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QV_GRAY_SSSE3 1
+
+// Byte shuffles that gather channel c of 16 pixels (48 bytes in three
+// 16-byte parts) and spread 16 grey levels back over three parts.
+struct GrayShuffles {
+  alignas(16) uint8_t gather[3][3][16];  // [channel][part][byte]
+  alignas(16) uint8_t spread[3][16];     // [part][byte]
+  constexpr GrayShuffles() : gather{}, spread{} {
+    for (int c = 0; c < 3; ++c)
+      for (int part = 0; part < 3; ++part)
+        for (int i = 0; i < 16; ++i) {
+          const int at = 3 * i + c - 16 * part;
+          gather[c][part][i] = (at >= 0 && at < 16) ? static_cast<uint8_t>(at) : 0x80;
+        }
+    for (int part = 0; part < 3; ++part)
+      for (int j = 0; j < 16; ++j) spread[part][j] = static_cast<uint8_t>((16 * part + j) / 3);
+  }
+};
+constexpr GrayShuffles kGrayShuffles;
+
+inline __m128i Mask(const uint8_t (&m)[16]) { return _mm_load_si128(reinterpret_cast<const __m128i*>(m)); }
+
+// Sixteen pixels at a time: k = 11b + 59g + 30r in 16-bit lanes, and
+// (k + 50) div 100 as a high multiply by 5243 and a shift by 3, which equals
+// the division for every key up to 25550. Halfway keys are settled one by
+// one by the extended-precision sum, before anything is stored.
+__attribute__((target("ssse3"))) int GrayRowSsse3(uint8_t* p, int width) {
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i fifty = _mm_set1_epi16(50), hundred = _mm_set1_epi16(100);
+  const __m128i w11 = _mm_set1_epi16(11), w59 = _mm_set1_epi16(59), w30 = _mm_set1_epi16(30);
+  const __m128i magic = _mm_set1_epi16(5243);
+  int x = 0;
+  for (; x + 16 <= width; x += 16, p += 48) {
+    const __m128i part0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i part1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
+    const __m128i part2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
+// (The target attribute does not reach lambdas, hence macros.)
+#define QV_GATHER(c)                                                                                    \
+  _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(part0, Mask(kGrayShuffles.gather[c][0])),                  \
+                            _mm_shuffle_epi8(part1, Mask(kGrayShuffles.gather[c][1]))),                 \
+               _mm_shuffle_epi8(part2, Mask(kGrayShuffles.gather[c][2])))
+#define QV_KEY50(unpack)                                                                                \
+  _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(unpack(b, zero), w11),                     \
+                                            _mm_mullo_epi16(unpack(g, zero), w59)),                    \
+                              _mm_mullo_epi16(unpack(r, zero), w30)),                                   \
+                fifty)
+    const __m128i b = QV_GATHER(0), g = QV_GATHER(1), r = QV_GATHER(2);
+    const __m128i k50lo = QV_KEY50(_mm_unpacklo_epi8), k50hi = QV_KEY50(_mm_unpackhi_epi8);
+#undef QV_GATHER
+#undef QV_KEY50
+    const __m128i qlo = _mm_srli_epi16(_mm_mulhi_epu16(k50lo, magic), 3);
+    const __m128i qhi = _mm_srli_epi16(_mm_mulhi_epu16(k50hi, magic), 3);
+    __m128i grey = _mm_packus_epi16(qlo, qhi);
+    const __m128i halfway = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_mullo_epi16(qlo, hundred), k50lo),
+                                            _mm_cmpeq_epi16(_mm_mullo_epi16(qhi, hundred), k50hi));
+    if (const int mask = _mm_movemask_epi8(halfway)) {
+      alignas(16) uint8_t levels[16];
+      _mm_store_si128(reinterpret_cast<__m128i*>(levels), grey);
+      for (int i = 0; i < 16; ++i)
+        if (mask & (1 << i)) levels[i] = HalfwayGrayLevel(p[3 * i], p[3 * i + 1], p[3 * i + 2]);
+      grey = _mm_load_si128(reinterpret_cast<const __m128i*>(levels));
+    }
+    for (int part = 0; part < 3; ++part)
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * part), _mm_shuffle_epi8(grey, Mask(kGrayShuffles.spread[part])));
+  }
+  return x;
+}
+#endif
+
+}  // namespace
+
+void GrayScalePixels(TBitmap& B) {
+#ifdef QV_GRAY_SSSE3
+  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+#endif
   for (int y = 0; y < B.Height(); ++y) {
     uint8_t* p = B.PixelRow(y);
-    for (int x = 0; x < B.Width(); ++x, p += 3) {
-      const int k = 11 * p[0] + 59 * p[1] + 30 * p[2];
-      const uint8_t grey = (k % 100 == 50) ? HalfwayGrayLevel(p[0], p[1], p[2]) : table.level[k];
-      p[0] = p[1] = p[2] = grey;
+    int x = 0;
+#ifdef QV_GRAY_SSSE3
+    if (ssse3) {
+      x = GrayRowSsse3(p, B.Width());
+      p += 3 * x;
     }
+#endif
+    for (; x < B.Width(); ++x, p += 3) p[0] = p[1] = p[2] = GrayOfPixel(p);
   }
 }
 
