@@ -424,6 +424,11 @@ TEST(DecodeBmp, OnlyTheBeginningOfAnOversizedFileIsNeeded) {
   EXPECT_THROW(DecodeBmp(file, kMaxBmpFileBytes + 1), EInvalidGraphic);
 }
 
+TEST(DecodeBmp, PlatformFailuresReadAsSystemErrors) {
+  EXPECT_EQ(FormatSystemError(8, "Not enough memory resources are available to process this command"),
+            "System Error.  Code: 8.\r\nNot enough memory resources are available to process this command");
+}
+
 TEST(TBitmapFileForm, ChangingSizeOrFormatForgetsTheForm) {
   BmpFields f;
   f.Width = 2, f.Height = 1, f.Bits = 8, f.Compression = 1;
