@@ -1,7 +1,8 @@
 // The routines the effects share, and each effect's pixel rule as a function
 // of the 24-bit surface it works on. TProEffectImage wraps each rule in its
-// frame (in place, working copy, or source and result); tests and benchmarks
-// reach the rules and routines here directly.
+// frame (in place, working copy, or source and result; a rule that cannot
+// fail works on the picture's own surface, with the same outcome); tests
+// and benchmarks reach the rules and routines here directly.
 //
 // Channel arithmetic is 32-bit signed with wrap-around (as the pixel rules
 // define it for out-of-range amounts); division truncates toward zero.
