@@ -104,6 +104,7 @@ void TForm::CreateForm(const FormSpec& spec, std::span<const ComponentRow> rows)
     SetWindowPos(Handle(), nullptr, 0, 0, ar.right - ar.left, ar.bottom - ar.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
+  FitClientArea();
 
   tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                               WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
@@ -240,6 +241,20 @@ std::vector<RECT> TForm::ComputeLayout() const {
   return out;
 }
 
+void TForm::FitClientArea() {
+  // The frame the system really draws may differ from what the adjustment
+  // computed (caption metrics of another DPI than the one asked for): the
+  // client area is made exact by measuring it.
+  RECT client, frame;
+  GetClientRect(Handle(), &client);
+  GetWindowRect(Handle(), &frame);
+  const int dw = Scale(spec_.ClientWidth, dpi_) - client.right;
+  const int dh = Scale(spec_.ClientHeight, dpi_) - client.bottom;
+  if (dw == 0 && dh == 0) return;
+  SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left + dw, frame.bottom - frame.top + dh,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TForm::Relayout() {
   const std::vector<RECT> places = ComputeLayout();
   for (size_t i = 0; i < rows_.size(); ++i) {
@@ -273,10 +288,14 @@ LRESULT TForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       dpi_ = HIWORD(wParam);
       Font old = std::move(font_);
       MakeFont();
+      // The system suggests where the window goes; its size follows from
+      // the table, so the client area is exactly the scaled one.
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(Handle(), nullptr, suggested->left, suggested->top,
-                   suggested->right - suggested->left, suggested->bottom - suggested->top,
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      const RECT size = WindowRectFor(Scale(spec_.ClientWidth, dpi_),
+                                      Scale(spec_.ClientHeight, dpi_), dpi_);
+      SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, size.right - size.left,
+                   size.bottom - size.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      FitClientArea();
       Relayout();
       return 0;  // the old font is freed only now that nothing uses it
     }

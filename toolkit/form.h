@@ -83,6 +83,7 @@ class TForm : public TControl {
  private:
   std::vector<RECT> ComputeLayout() const;
   void MakeFont();
+  void FitClientArea();
   void AddTooltip(HWND tool, const wchar_t* hint);
   void ApplyTabOrder();
 

@@ -166,6 +166,16 @@ void TForm1::ApplyToCanvas() {
   // is rendered at the size the control actually has.
   TBitmap picture = RenderPreview(klvgrdnt1, CurrentSettings(), PreviewWidth(), PreviewHeight());
   image2.Model().AssignBitmap(std::move(picture));
+  showing_loaded_ = false;
+}
+
+LRESULT TForm1::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
+  const LRESULT result = win::TForm::HandleMessage(msg, wParam, lParam);
+  // Moved to a monitor of another DPI, the preview has a new size: a
+  // rendering is made again to fill it (the status stays); a loaded file
+  // keeps its own size.
+  if (msg == WM_DPICHANGED && !showing_loaded_ && image2.Handle()) ApplyToCanvas();
+  return result;
 }
 
 void TForm1::FormCreate() {
@@ -215,7 +225,10 @@ const TBitmap& TForm1::PreviewPicture() const {
   return shown ? *shown : kEmpty;
 }
 
-void TForm1::SetPreviewPicture(TBitmap picture) { image2.Model().AssignBitmap(std::move(picture)); }
+void TForm1::SetPreviewPicture(TBitmap picture) {
+  image2.Model().AssignBitmap(std::move(picture));
+  showing_loaded_ = true;
+}
 
 int TForm1::PreviewWidth() const {
   RECT r{};

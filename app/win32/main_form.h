@@ -76,6 +76,7 @@ class TForm1 : public win::TForm, private TBackgroundHost {
                        win::CreateArgs& args) override;
   void BindEvent(const win::ComponentRow& row, win::TControl& field,
                  const std::function<void()>& handler) override;
+  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
   PreviewSettings CurrentSettings() const;
@@ -90,6 +91,7 @@ class TForm1 : public win::TForm, private TBackgroundHost {
   void SetStatusText(const std::string& text) override;
 
   int render_count_ = 0;
+  bool showing_loaded_ = false;  // the preview shows a loaded file, not a rendering
 };
 
 // The program-wide windows, alive from start-up to the end.

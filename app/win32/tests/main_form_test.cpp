@@ -377,6 +377,29 @@ TEST_F(MainWindow, AboutOpensTheAboutWindowModallyAndLeavesTheStatus) {
   EXPECT_EQ(form.StatusText(), "Quorvane is ready");
 }
 
+TEST_F(MainWindow, MovingToAnotherDpiScalesTheWindowAndRendersAtTheNewSize) {
+  const int dpi = Dpi() == 96 ? 144 : 96;
+  RECT frame;
+  GetWindowRect(form.Handle(), &frame);
+  SendMessageW(form.Handle(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&frame));
+  auto s = [dpi](int v) { return win::Scale(v, dpi); };
+  RECT client;
+  GetClientRect(form.Handle(), &client);
+  EXPECT_EQ(client.right, s(887));
+  EXPECT_EQ(client.bottom, s(233));
+  RECT apply;
+  GetWindowRect(form.sbtbtn2.Handle(), &apply);
+  MapWindowPoints(nullptr, form.spnl1.Handle(), reinterpret_cast<POINT*>(&apply), 2);
+  EXPECT_EQ(apply.left, s(429));
+  EXPECT_EQ(apply.right - apply.left, s(82));
+  RECT area;
+  GetClientRect(form.image2.Handle(), &area);
+  EXPECT_EQ(Preview().Width(), area.right);
+  EXPECT_EQ(Preview().Height(), area.bottom);
+  EXPECT_EQ(form.RenderCount(), 2);
+  EXPECT_EQ(form.StatusText(), "Quorvane is ready");
+}
+
 TEST_F(MainWindow, ExitClosesTheWindow) {
   SendMessageW(form.sbtbtn5.Handle(), BM_CLICK, 0, 0);
   EXPECT_TRUE(Pump(500)) << "the message loop ends";
