@@ -49,7 +49,20 @@ LRESULT TBitBtn::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 void TBitBtn::OnReflected(MessageArgs& args) {
   if (args.Msg == WM_DRAWITEM) {
     auto* dis = reinterpret_cast<const DRAWITEMSTRUCT*>(args.LParam);
-    PaintContent(dis->hDC, dis->itemState & ODS_SELECTED, dis->itemState & ODS_FOCUS, hot_);
+    // Drawn off screen and copied in one go: no flicker when the pointer
+    // moves over the button.
+    const RECT& r = dis->rcItem;
+    MemoryDC buffer(dis->hDC);
+    Bitmap canvas(CreateCompatibleBitmap(dis->hDC, r.right - r.left, r.bottom - r.top));
+    if (buffer && canvas) {
+      Selection use(buffer.Get(), canvas.Get());
+      SetWindowOrgEx(buffer.Get(), r.left, r.top, nullptr);
+      PaintContent(buffer.Get(), dis->itemState & ODS_SELECTED, dis->itemState & ODS_FOCUS, hot_);
+      SetWindowOrgEx(buffer.Get(), 0, 0, nullptr);
+      BitBlt(dis->hDC, r.left, r.top, r.right - r.left, r.bottom - r.top, buffer.Get(), 0, 0, SRCCOPY);
+    } else {
+      PaintContent(dis->hDC, dis->itemState & ODS_SELECTED, dis->itemState & ODS_FOCUS, hot_);
+    }
     args.Result = TRUE;
     args.Handled = true;
   } else if (args.Msg == WM_COMMAND && HIWORD(args.WParam) == BN_CLICKED) {

@@ -104,7 +104,10 @@ void TControl::Create(const CreateArgs& args) {
                               GetModuleHandleW(nullptr), this);
   t_creating = outerCreating;
   t_creatingId = outerId;
-  if (!hwnd) throw EOSError("Cannot create window");
+  if (!hwnd) {
+    hwnd_ = nullptr;  // WM_NCCREATE may have bound a window that no longer exists
+    throw EOSError("Cannot create window");
+  }
 
   if (system) {
     hwnd_ = hwnd;

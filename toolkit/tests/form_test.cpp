@@ -168,3 +168,60 @@ TEST(TImage, DrawsThePictureOpaqueFromTheTopLeftCorner) {
 
 }  // namespace
 }  // namespace qv::win
+
+namespace qv::win {
+namespace {
+
+// The glyph and the caption are centred together, the gap between them
+// 4 pixels (at 96 pixels per inch).
+TEST(TBitBtn, CentresGlyphAndCaptionTogether) {
+  TestForm form;
+  const ComponentRow rows[] = {{.Name = "go", .Kind = "bitbtn", .Left = 0, .Top = 0, .Width = 120,
+                                .Height = 50, .Text = L"Apply"}};
+  form.go.GlyphPainter = [](int size) {
+    TBitmap glyph;
+    glyph.Allocate(size, size, TPixelFormat::pf32bit, true);
+    for (int y = 0; y < size; ++y) {
+      for (int x = 0; x < size; ++x) {
+        uint8_t* p = glyph.PixelRow(y) + x * 4;
+        p[0] = 0, p[1] = 0, p[2] = 255, p[3] = 255;  // opaque red
+      }
+    }
+    return glyph;
+  };
+  form.CreateForm({.Caption = L"Btn", .ClientWidth = 200, .ClientHeight = 80}, rows);
+  if (form.Dpi() != 96) GTEST_SKIP() << "measured at 96 pixels per inch";
+
+  MemoryDC dc(nullptr);
+  BITMAPINFO bi{};
+  bi.bmiHeader = {sizeof(BITMAPINFOHEADER), 120, -50, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  Bitmap canvas(CreateDIBSection(nullptr, &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
+  {
+    Selection use(dc.Get(), canvas.Get());
+    form.go.PaintContent(dc.Get());
+    GdiFlush();
+  }
+  const auto* px = static_cast<const uint32_t*>(bits);
+  int redLeft = 120, redRight = -1, redTop = 50, redBottom = -1, textLeft = 120, textRight = -1;
+  for (int y = 0; y < 50; ++y) {
+    for (int x = 0; x < 120; ++x) {
+      const uint32_t v = px[y * 120 + x] & 0xFFFFFF;
+      if (v == 0xFF0000) {  // red, as 0x00RRGGBB in a DIB
+        redLeft = std::min(redLeft, x), redRight = std::max(redRight, x);
+        redTop = std::min(redTop, y), redBottom = std::max(redBottom, y);
+      } else if (x > redRight && redRight >= 0 && x < 116 && y > 3 && y < 46 &&
+                 (v & 0xFF) < 0x60 && ((v >> 8) & 0xFF) < 0x60) {  // inside the frame
+        textLeft = std::min(textLeft, x), textRight = std::max(textRight, x);  // dark text
+      }
+    }
+  }
+  EXPECT_EQ(redRight - redLeft + 1, 32);
+  EXPECT_EQ(redBottom - redTop + 1, 32);
+  EXPECT_EQ(redTop, (50 - 32) / 2);
+  EXPECT_NEAR(textLeft - redRight - 1, 4, 1) << "4 pixels between glyph and caption";
+  EXPECT_NEAR(redLeft, 120 - 1 - textRight, 3) << "centred together";
+}
+
+}  // namespace
+}  // namespace qv::win
