@@ -60,12 +60,30 @@ void ApplyTable(TBitmap& B, const Table& t) {
 
 }  // namespace
 
+namespace {
+
+void InvertRow(uint8_t* p, size_t n) {
+  for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(255 - p[i]);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QV_INVERT_AVX2 1
+// The same loop, vectorised 32 bytes wide on processors that have AVX2.
+__attribute__((target("avx2"))) void InvertRowAvx2(uint8_t* p, size_t n) {
+  for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(255 - p[i]);
+}
+#endif
+
+}  // namespace
+
 void InvertPixels(TBitmap& B) {
+  auto row = &InvertRow;
+#ifdef QV_INVERT_AVX2
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  if (avx2) row = &InvertRowAvx2;
+#endif
   const size_t n = static_cast<size_t>(B.Width()) * 3;
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
-    for (size_t i = 0; i < n; ++i) p[i] = static_cast<uint8_t>(255 - p[i]);
-  }
+  for (int y = 0; y < B.Height(); ++y) row(B.PixelRow(y), n);
 }
 
 void AddColorNoisePixels(TBitmap& B, int32_t Amount) {

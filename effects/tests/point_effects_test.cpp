@@ -210,6 +210,17 @@ TEST(Splitlight, ManyPassesEqualTheCurveRepeated) {
   }
 }
 
+TEST(Invert, EveryChannelOfAWideRow) {
+  // Wide enough for the vectorised loop and its remainder.
+  const TBitmap picture = test::Pattern(53, 3);
+  TBitmap out = Apply(picture, [](auto& i) { i.Effect_Invert(); });
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 53; ++x) {
+      const Px p = At(picture, x, y);
+      ASSERT_EQ(At(out, x, y), (Px{255 - p.b, 255 - p.g, 255 - p.r})) << x << "," << y;
+    }
+}
+
 TEST(Invert, TwiceRestoresThePicture) {
   const TBitmap picture = test::Pattern(7, 5);
   TBitmap out = Apply(picture, [](auto& i) {
