@@ -299,6 +299,20 @@ LRESULT TForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       Relayout();
       return 0;  // the old font is freed only now that nothing uses it
     }
+    case WM_ACTIVATE:
+      // Keyboard focus comes back to the control that had it, as in a dialog.
+      if (LOWORD(wParam) == WA_INACTIVE) {
+        HWND focus = GetFocus();
+        if (focus && IsChild(Handle(), focus)) last_focus_ = focus;
+      }
+      break;
+    case WM_SETFOCUS: {
+      HWND target = last_focus_ && IsWindow(last_focus_) && IsChild(Handle(), last_focus_)
+                        ? last_focus_
+                        : GetNextDlgTabItem(Handle(), nullptr, FALSE);
+      if (target) SetFocus(target);
+      return 0;
+    }
     case WM_DESTROY:
       if (spec_.MainForm) PostQuitMessage(0);
       break;

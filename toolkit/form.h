@@ -94,6 +94,7 @@ class TForm : public TControl {
   int dpi_ = 96;
   Font font_;                 // owned; every component uses it
   HWND tooltips_ = nullptr;   // owned by the window system: destroyed with the form
+  HWND last_focus_ = nullptr; // not owned: a child that had the focus
 };
 
 // Runs the message loop until the main form closes; returns the exit code.

@@ -119,6 +119,14 @@ TEST(TForm, BuildsPlacesAndBindsFromTheTable) {
   EXPECT_EQ(GetWindow(form.top.Handle(), GW_CHILD), form.flag.Handle());
   EXPECT_EQ(GetWindow(form.flag.Handle(), GW_HWNDNEXT), form.go.Handle());
 
+  // Focus enters at the first stop and Tab follows the table's order.
+  SetForegroundWindow(form.Handle());
+  SetFocus(form.Handle());
+  EXPECT_EQ(GetFocus(), form.flag.Handle());
+  MSG tab{form.flag.Handle(), WM_KEYDOWN, VK_TAB, 0};
+  EXPECT_TRUE(IsDialogMessageW(form.Handle(), &tab));
+  EXPECT_EQ(GetFocus(), form.go.Handle());
+
   // Tooltips for every hinted control, radio buttons included.
   EXPECT_EQ(SendMessageW(form.Tooltips(), TTM_GETTOOLCOUNT, 0, 0), 2 + 1 + 2);
 
