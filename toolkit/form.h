@@ -8,8 +8,8 @@
 // CreateForm(spec, rows) then creates every component at its 96-dpi place
 // scaled to the window's DPI, in table order, with its text, tooltip hint
 // and tab order, binds each row's event to the operation it names, and runs
-// the spec's creation handler. Components of kinds the toolkit does not know
-// (a colour box, an effect image) are created by overriding CreateComponent
+// the operation named by FormSpec::OnCreate. Components of kinds the toolkit
+// does not know (a colour box, an effect image) are created by overriding CreateComponent
 // and BindEvent; the rest of the form stays a table.
 #pragma once
 
