@@ -161,6 +161,27 @@ TEST(ChannelRules, PixelMeanRules) {
     EXPECT_EQ(At(Apply(Solid(1, 1, c.in), c.effect), 0, 0), c.out) << c.what << " of " << c.in;
 }
 
+TEST(ChannelRules, WideRowsGiveEveryByteTheSingleValueResult) {
+  // A row holding all 256 values in each channel, wide enough for the
+  // word-at-a-time loop and its remainder; each byte must come out as the
+  // same value does alone in a one-pixel picture.
+  using Effect = std::function<void(TProEffectImage&)>;
+  const Effect effects[] = {[](auto& i) { i.Effect_Contrast(90); },   [](auto& i) { i.Effect_Lightness(-40); },
+                            [](auto& i) { i.Effect_Darkness(77); },    [](auto& i) { i.Effect_Posterize(24); },
+                            [](auto& i) { i.Effect_Splitlight(3); }};
+  const TBitmap ramp = Make(257, 2, [](int x, int y) { return Px{x % 256, (x * 7 + y) % 256, (255 - x + 256) % 256}; });
+  for (size_t e = 0; e < std::size(effects); ++e) {
+    TBitmap out = Apply(ramp, effects[e]);
+    int single[256];
+    for (int v = 0; v < 256; ++v) single[v] = OneValue(v, effects[e]);
+    for (int y = 0; y < 2; ++y)
+      for (int x = 0; x < 257; ++x) {
+        const Px in = At(ramp, x, y);
+        ASSERT_EQ(At(out, x, y), (Px{single[in.b], single[in.g], single[in.r]})) << "effect " << e << " at " << x;
+      }
+  }
+}
+
 TEST(GrayScale, EveryColourMatchesTheExtendedPrecisionSum) {
   // All 2^24 colours in one 4096 x 4096 picture: the tabulated fast path
   // must agree with the extended-precision sum everywhere, ties included.
