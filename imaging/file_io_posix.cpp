@@ -112,6 +112,8 @@ void WriteFileReplacing(const std::string& path, std::span<const uint8_t> data) 
   }
   if (exists) {
     if (S_ISDIR(st.st_mode)) throw createError(EISDIR);
+    // A device or pipe cannot be replaced by a file.
+    if (!S_ISREG(st.st_mode)) throw createError(EINVAL);
     // Renaming over a file ignores its own permissions; a read-only file
     // must stay read-only, also for an administrator (as on Windows).
     if (S_ISREG(st.st_mode) && (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
@@ -122,7 +124,8 @@ void WriteFileReplacing(const std::string& path, std::span<const uint8_t> data) 
 
   const size_t slash = target.rfind('/');
   const std::string folder = target.substr(0, slash + 1);
-  const std::string name = target.substr(slash + 1);
+  // The temporary name stays well below the longest name a folder allows.
+  const std::string name = target.substr(slash + 1, 100);
   static std::atomic<unsigned> counter{0};
   std::string temp;
   int fdValue = -1;
@@ -135,7 +138,7 @@ void WriteFileReplacing(const std::string& path, std::span<const uint8_t> data) 
   if (fdValue < 0) throw createError(EEXIST);
   TFd fd(fdValue);
   // The new file keeps the permissions of the one it replaces.
-  if (exists && S_ISREG(st.st_mode)) (void)::fchmod(fd.Get(), st.st_mode & 07777);
+  if (exists) (void)::fchmod(fd.Get(), st.st_mode & 07777);
 
   bool written = WriteAll(fd.Get(), data.data(), data.size()) && ::fsync(fd.Get()) == 0;
   if (fd.Close() != 0) written = false;

@@ -6,6 +6,7 @@
 
 #ifndef _WIN32
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include <csignal>
 #endif
@@ -74,7 +75,11 @@ TEST_F(BmpFiles, TargetsThatCannotBeCreatedFailWithCannotCreateFile) {
   fs::create_directories(dir_ / "folder.bmp");
   Spit(dir_ / "readonly.bmp", {1, 2, 3});
   fs::permissions(dir_ / "readonly.bmp", fs::perms::owner_read);
-  const std::string cases[] = {PathOf("missing/out.bmp"), PathOf("folder.bmp"), PathOf("readonly.bmp")};
+  std::vector<std::string> cases = {PathOf("missing/out.bmp"), PathOf("folder.bmp"), PathOf("readonly.bmp")};
+#ifndef _WIN32
+  ASSERT_EQ(::mkfifo(PathOf("pipe.bmp").c_str(), 0666), 0);
+  cases.push_back(PathOf("pipe.bmp"));  // a pipe is never replaced by a file
+#endif
   for (const std::string& path : cases) {
     try {
       SaveBitmapToFile(Painted(3, 2), path);
@@ -87,8 +92,17 @@ TEST_F(BmpFiles, TargetsThatCannotBeCreatedFailWithCannotCreateFile) {
     }
   }
   EXPECT_EQ(Slurp(dir_ / "readonly.bmp"), (std::vector<uint8_t>{1, 2, 3}));
-  EXPECT_EQ(FilesInDir(), 2u);
+  EXPECT_EQ(FilesInDir(), cases.size() - 1) << "nothing left beside the targets";
 }
+
+#ifndef _WIN32
+// The file written beside the target must not outgrow the longest name.
+TEST_F(BmpFiles, LongNamesCanBeWritten) {
+  const std::string path = PathOf(std::string(240, 'n') + ".bmp");
+  SaveBitmapToFile(Painted(2, 2), path);
+  EXPECT_EQ(Slurp(path).size(), 54u + 2 * 8);
+}
+#endif
 
 TEST_F(BmpFiles, LoadThenSaveOfAnAppliedFileGivesAnIdenticalFile) {
   const std::string first = PathOf("applied.bmp"), second = PathOf("again.bmp");
