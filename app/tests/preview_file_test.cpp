@@ -20,7 +20,7 @@ TEST(PreviewFile, TheDefaultPreviewIsA390486ByteBmpWithTheFixedHeader) {
   TKelvoGradient g;
   TBitmap picture = RenderPreview(g, PreviewSettings{}, 885, 147);
   const char* outDir = std::getenv("QV_TEST_OUTPUT");
-  std::string path = std::string(outDir ? outDir : ".") + "/default-preview.bmp";
+  std::string path = (outDir ? std::string(outDir) + "/" : ::testing::TempDir()) + "default-preview.bmp";
   SaveBitmapToFile(picture, path);  // left there for a person to open
 
   std::ifstream in(path, std::ios::binary);

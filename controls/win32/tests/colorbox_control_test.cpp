@@ -346,7 +346,7 @@ TEST_F(MainWindowBoxes, ScreenshotWithTheListOpen) {
   };
 
   const char* out = std::getenv("QV_TEST_OUTPUT");
-  WriteBmp(std::string(out ? out : ".") + "/colorbox_demo.bmp", width, height, pixels);
+  WriteBmp((out ? std::string(out) + "/" : ::testing::TempDir()) + "colorbox_demo.bmp", width, height, pixels);
 
   // Both fields show their colour's square in a black frame (blue and sky
   // blue are bright). The field's height is the platform's, so only the
