@@ -92,6 +92,10 @@ void TColorBoxControl::OnCreated() {
   if (!(style & CBS_OWNERDRAWFIXED))
     throw EInvalidGraphicOperation("A colour box must be created with TColorBoxControl::Create");
   if (!parent_) parent_ = GetParent(Handle());
+  // Setting the font makes the platform size the selection field to the
+  // font again (Wine does, with a real Tahoma); entries and field are
+  // ItemHeight high whatever the font.
+  SetItemHeight(box_.ItemHeight());
   SyncBounds();
   box_.AttachWindow(this);
   if (!box_.Visible()) ShowWindow(Handle(), SW_HIDE);
