@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "imaging/exceptions.h"
 #include "imaging/numeric.h"
@@ -265,7 +266,18 @@ void TKelvoGradient::PaintGradient(int32_t CenterX, int32_t CenterY, TBitmap& Bi
     for (int32_t y = 0; y < surface_height_; ++y) {
       uint8_t* row = Bitmap.PixelRow(y);
       uint32_t c = GetPixelColor(0, y, CenterX, CenterY);
-      for (int32_t x = 0; x < surface_width_; ++x) BlendPixel(row + 3 * x, c);
+      if (PackedAlpha(c) == 255) {
+        // Opaque: the row is one pixel repeated; copy it in doubling runs.
+        BlendPixel(row, c);
+        const size_t total = static_cast<size_t>(surface_width_) * 3;
+        for (size_t filled = 3; filled < total;) {
+          size_t n = std::min(filled, total - filled);
+          std::memcpy(row + filled, row, n);
+          filled += n;
+        }
+      } else {
+        for (int32_t x = 0; x < surface_width_; ++x) BlendPixel(row + 3 * x, c);
+      }
     }
     return;
   }
