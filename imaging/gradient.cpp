@@ -330,11 +330,10 @@ void TKelvoGradient::PaintRadialBands(int32_t CenterX, int32_t CenterY, TBitmap&
   };
   auto sample = [&](int64_t s) {
     double p = position(s);
-    if (std::isnan(p)) ThrowInvalidOp();  // cannot happen: s >= 0 and MaxDistance > 0
     return Sample{s, ColorAtPosition(p), outcome(p)};
   };
 
-  int64_t lo = INT64_MAX, hi = 0;
+  int64_t lo = 0, hi = 0;
   {
     // The nearest pixel to the centre gives the smallest s, a corner the largest.
     int32_t nx = std::clamp(CenterX, 0, surface_width_ - 1);
@@ -347,7 +346,6 @@ void TKelvoGradient::PaintRadialBands(int32_t CenterX, int32_t CenterY, TBitmap&
   // Bands as (first s, colour), in increasing s.
   std::vector<int64_t> starts;
   std::vector<uint32_t> colors;
-  std::vector<Sample> stack;
   Sample first = sample(lo);
   starts.push_back(lo);
   colors.push_back(first.color);

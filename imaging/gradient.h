@@ -115,7 +115,6 @@ class TKelvoGradient {
 
  private:
   uint32_t ColorAtPosition(double p) const;
-  void PaintRowConstant(TBitmap& bitmap);
   void PaintRadialBands(int32_t CenterX, int32_t CenterY, TBitmap& bitmap);
   void PaintPerPixel(int32_t CenterX, int32_t CenterY, TBitmap& bitmap);
 
