@@ -1,0 +1,48 @@
+// Where the twist and fish-eye remaps sample the source, pixel by pixel.
+//
+// The rules hold every real as a float that is the rounding of an extended
+// (80-bit) expression, with x87 transcendentals. Each point has two forms:
+//
+// - AsWritten: the rule step by step in extended precision. It is the
+//   reference, and the only form that raises the rules' errors.
+// - Quick: the same steps in double precision, with polynomial sine, cosine
+//   and arctangent. Every step carries a bound on how far its value may lie
+//   from the exact one, generous enough to cover the extended form as well,
+//   and a float is accepted only when every value within that bound rounds
+//   to the same float (RoundsToOneFloat). Where it cannot vouch for a float
+//   it takes that step in extended precision as written, so both forms
+//   give the same floats by construction. extended, when given, counts
+//   the steps so taken.
+#pragma once
+
+#include <cstdint>
+
+namespace qv::remap {
+
+struct TSourcePoint {
+  float x = 0, y = 0;
+};
+
+// The float nearest to v when every value within bound of v rounds to the
+// same float; false otherwise (also for values near the float range's end,
+// where the extended form may overflow).
+bool RoundsToOneFloat(double v, double bound, float& out);
+
+// Double-precision sine and cosine of a float angle (|angle| <= 4096), and
+// arctangent of any finite double; each within the bound named below of the
+// exact value.
+inline constexpr double kTrigBound = 0x1p-49;  // absolute
+void SinCos(float angle, double& sine, double& cosine);
+inline constexpr double kArcTanBound = 0x1p-48;  // relative to the result
+double ArcTan(double q);
+
+// dx, dy: the pixel's offset from the centre (cx, cy), a multiple of 1/2
+// below 2^23 in size, as the remaps' offsets are.
+TSourcePoint TwistPointAsWritten(float dx, float dy, float cx, float cy, int32_t Amount);
+TSourcePoint TwistPointQuick(float dx, float dy, float cx, float cy, int32_t Amount, int* extended = nullptr);
+
+// R: the float radius W x Amount.
+TSourcePoint FishEyePointAsWritten(float dx, float dy, float cx, float cy, float R);
+TSourcePoint FishEyePointQuick(float dx, float dy, float cx, float cy, float R, int* extended = nullptr);
+
+}  // namespace qv::remap
