@@ -16,6 +16,7 @@
 
 #include "effects/effect_routines.h"
 #include "effects/extended_math.h"
+#include "effects/row_bands.h"
 #include "imaging/numeric.h"
 
 namespace qv {
@@ -48,8 +49,10 @@ void ApplyTable(TBitmap& B, const Table& t) {
   std::vector<uint16_t> pairs(65536);
   for (int hi = 0; hi < 256; ++hi)
     for (int lo = 0; lo < 256; ++lo) pairs[(hi << 8) | lo] = static_cast<uint16_t>(t[lo] | (t[hi] << 8));
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+  for (int32_t y = y0; y < y1; ++y) {
+    uint8_t* p = rows[y];
     size_t i = 0;
     // Eight bytes per step through one 64-bit word: four independent
     // lookups the processor can overlap, one load and one store.
@@ -64,6 +67,7 @@ void ApplyTable(TBitmap& B, const Table& t) {
     }
     for (; i < n; ++i) p[i] = t[p[i]];
   }
+  });
 }
 
 }  // namespace
@@ -88,39 +92,79 @@ void InvertPixels(TBitmap& B) {
   auto row = &InvertRow;
 #ifdef QV_INVERT_AVX2
   static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) row = &InvertRowAvx2;
+  if (avx2 && !PlainPathsOnly()) row = &InvertRowAvx2;
 #endif
   const size_t n = static_cast<size_t>(B.Width()) * 3;
-  for (int y = 0; y < B.Height(); ++y) row(B.PixelRow(y), n);
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) row(rows[y], n);
+  });
 }
+
+uint32_t SkipRandom(uint32_t seed, uint64_t draws) {
+  // Each draw is the map s -> a s + c; n draws are s -> A s + C, built by
+  // squaring the map along the binary digits of n.
+  uint32_t a = 134775813u, c = 1u, A = 1u, C = 0u;
+  for (; draws != 0; draws >>= 1) {
+    if (draws & 1) {
+      A *= a;
+      C = C * a + c;
+    }
+    c = c * a + c;
+    a *= a;
+  }
+  return A * seed + C;
+}
+
+namespace {
+
+// NextRandom on a band's own copy of the seed.
+inline uint32_t DrawFrom(uint32_t& seed, int32_t Range) {
+  seed = seed * 134775813u + 1u;
+  return static_cast<uint32_t>((static_cast<uint64_t>(static_cast<uint32_t>(Range)) * seed) >> 32);
+}
+
+// Runs a noise rule in row bands: each band starts from the seed that the
+// draws of the rows above it lead to, and the sequence ends where one
+// thread drawing every pixel in order would leave it.
+template <typename PixelRule>
+void NoiseBands(TBitmap& B, int drawsPerPixel, PixelRule rule) {
+  const uint32_t start = RandomSeed;
+  const uint64_t perRow = static_cast<uint64_t>(B.Width()) * drawsPerPixel;
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+    uint32_t seed = SkipRandom(start, perRow * y0);
+    for (int32_t y = y0; y < y1; ++y) {
+      uint8_t* p = rows[y];
+      for (int x = 0; x < B.Width(); ++x, p += 3) rule(p, seed);
+    }
+  });
+  RandomSeed = SkipRandom(start, perRow * static_cast<uint64_t>(B.Height()));
+}
+
+}  // namespace
 
 void AddColorNoisePixels(TBitmap& B, int32_t Amount) {
   const uint32_t half = static_cast<uint32_t>(Amount) >> 1;
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
-    for (int x = 0; x < B.Width(); ++x, p += 3) {
-      // All three draws come before any channel of the pixel is stored.
-      int32_t nb = Add32(NextRandom(Amount) - half, p[0]);
-      int32_t ng = Add32(NextRandom(Amount) - half, p[1]);
-      int32_t nr = Add32(NextRandom(Amount) - half, p[2]);
-      p[0] = ClampByte(nb);
-      p[1] = ClampByte(ng);
-      p[2] = ClampByte(nr);
-    }
-  }
+  NoiseBands(B, 3, [=](uint8_t* p, uint32_t& seed) {
+    // All three draws come before any channel of the pixel is stored.
+    int32_t nb = Add32(DrawFrom(seed, Amount) - half, p[0]);
+    int32_t ng = Add32(DrawFrom(seed, Amount) - half, p[1]);
+    int32_t nr = Add32(DrawFrom(seed, Amount) - half, p[2]);
+    p[0] = ClampByte(nb);
+    p[1] = ClampByte(ng);
+    p[2] = ClampByte(nr);
+  });
 }
 
 void AddMonoNoisePixels(TBitmap& B, int32_t Amount) {
   const uint32_t half = static_cast<uint32_t>(Amount) >> 1;
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
-    for (int x = 0; x < B.Width(); ++x, p += 3) {
-      const uint32_t n = NextRandom(Amount) - half;
-      p[0] = ClampByte(Add32(n, p[0]));
-      p[1] = ClampByte(Add32(n, p[1]));
-      p[2] = ClampByte(Add32(n, p[2]));
-    }
-  }
+  NoiseBands(B, 1, [=](uint8_t* p, uint32_t& seed) {
+    const uint32_t n = DrawFrom(seed, Amount) - half;
+    p[0] = ClampByte(Add32(n, p[0]));
+    p[1] = ClampByte(Add32(n, p[1]));
+    p[2] = ClampByte(Add32(n, p[2]));
+  });
 }
 
 void ContrastPixels(TBitmap& B, int32_t Amount) {
@@ -142,16 +186,19 @@ void SaturationPixels(TBitmap& B, int32_t Amount) {
   // The scaled distance from the mean depends only on v - m (-255 .. 255).
   std::array<int32_t, 511> scaled{};
   for (int d = -255; d <= 255; ++d) scaled[d + 255] = Mul32(d, Amount) / 255;
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
-    for (int x = 0; x < B.Width(); ++x, p += 3) {
-      const int32_t m = (p[0] + p[1] + p[2]) / 3;
-      const int32_t b = p[0], g = p[1], r = p[2];
-      p[0] = ClampByte(m + scaled[b - m + 255]);
-      p[1] = ClampByte(m + scaled[g - m + 255]);
-      p[2] = ClampByte(m + scaled[r - m + 255]);
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      uint8_t* p = rows[y];
+      for (int x = 0; x < B.Width(); ++x, p += 3) {
+        const int32_t m = (p[0] + p[1] + p[2]) / 3;
+        const int32_t b = p[0], g = p[1], r = p[2];
+        p[0] = ClampByte(m + scaled[b - m + 255]);
+        p[1] = ClampByte(m + scaled[g - m + 255]);
+        p[2] = ClampByte(m + scaled[r - m + 255]);
+      }
     }
-  }
+  });
 }
 
 int GrayLevel(int blue, int green, int red) {
@@ -279,17 +326,21 @@ void GrayScalePixels(TBitmap& B) {
 #ifdef QV_GRAY_SSSE3
   static const bool ssse3 = __builtin_cpu_supports("ssse3");
 #endif
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
-    int x = 0;
+  GrayTable();  // built once, before any band reads it
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      uint8_t* p = rows[y];
+      int x = 0;
 #ifdef QV_GRAY_SSSE3
-    if (ssse3) {
-      x = GrayRowSsse3(p, B.Width());
-      p += 3 * x;
-    }
+      if (ssse3 && !PlainPathsOnly()) {
+        x = GrayRowSsse3(p, B.Width());
+        p += 3 * x;
+      }
 #endif
-    for (; x < B.Width(); ++x, p += 3) p[0] = p[1] = p[2] = GrayOfPixel(p);
-  }
+      for (; x < B.Width(); ++x, p += 3) p[0] = p[1] = p[2] = GrayOfPixel(p);
+    }
+  });
 }
 
 int SplitlightCurve(int v) {
@@ -314,9 +365,13 @@ void SplitlightPixels(TBitmap& B, int32_t Amount) {
 }
 
 void SolorizePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
-  for (int y = 0; y < S.Height(); ++y) {
-    const uint8_t* s = S.PixelRow(y);
-    uint8_t* r = R.PixelRow(y);
+  std::vector<const uint8_t*> sources(static_cast<size_t>(S.Height()));
+  for (int y = 0; y < S.Height(); ++y) sources[y] = S.PixelRow(y);
+  const std::vector<uint8_t*> results = WritableRows(R);
+  ForRowBands(S.Width(), S.Height(), [&](int32_t y0, int32_t y1) {
+  for (int32_t y = y0; y < y1; ++y) {
+    const uint8_t* s = sources[y];
+    uint8_t* r = results[y];
     for (int x = 0; x < S.Width(); ++x, s += 3, r += 3) {
       const int32_t m = (s[0] + s[1] + s[2]) / 3;
       if (m > Amount) {
@@ -330,6 +385,7 @@ void SolorizePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
       }
     }
   }
+  });
 }
 
 namespace {

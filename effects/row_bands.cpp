@@ -12,8 +12,12 @@ namespace qv {
 namespace {
 
 std::atomic<int> threadSetting{0};
+std::atomic<bool> plainOnly{false};
 
 }  // namespace
+
+void SetPlainPathsOnly(bool plain) { plainOnly = plain; }
+bool PlainPathsOnly() { return plainOnly; }
 
 void SetEffectThreads(int count) { threadSetting = std::max(0, count); }
 
