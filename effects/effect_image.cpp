@@ -98,10 +98,17 @@ void TProEffectImage::Direct(Rule rule) {
 
 template <typename Rule>
 void TProEffectImage::SourceAndResult(Rule rule) {
-  TBitmap source = Bitmap();
-  source.SetPixelFormat(TPixelFormat::pf24bit);
-  TBitmap result = source;
-  rule(static_cast<const TBitmap&>(source), result);
+  // The rule only reads the source, so a picture that already has 24 bits
+  // serves as its own source; a copy would hold the same pixels.
+  const TBitmap* source = &Bitmap();
+  TBitmap converted;
+  if (source->PixelFormat() != TPixelFormat::pf24bit) {
+    converted = *source;
+    converted.SetPixelFormat(TPixelFormat::pf24bit);
+    source = &converted;
+  }
+  TBitmap result = *source;
+  rule(*source, result);  // may throw: the picture has not been touched yet
   TakeOver(std::move(result));
 }
 
@@ -175,7 +182,9 @@ void TProEffectImage::Effect_Splitlight(int32_t Amount) {
 }
 
 void TProEffectImage::Effect_Tile(int32_t Amount) {
-  SourceAndResult([=](const TBitmap& s, TBitmap& r) { TilePixels(s, r, Amount); });
+  // Tiling cannot fail, and it reads the picture only to make the reduced
+  // tile, before it writes anything: the picture can be its own source.
+  Direct([=](TBitmap& b) { TilePixels(b, b, Amount); });
 }
 
 void TProEffectImage::Effect_SpotLight(int32_t Amount, TRect Spot) {

@@ -58,13 +58,52 @@ void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen) {
   };
   uint32_t fillRgb = ResolveColor(fill) & 0xFFFFFF;
   uint32_t penRgb = ResolveColor(pen) & 0xFFFFFF;
-  TRect c = Clip(rect, surface);
-  for (int y = c.Top; y < c.Bottom; ++y)
-    for (int x = c.Left; x < c.Right; ++x) {
-      if (!inside(x, y)) continue;
-      bool edge = !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
-      surface.SetPixelRgb(x, y, edge ? penRgb : fillRgb);
+  // The pixels of a row inside the ellipse are one run [first, end), found
+  // by bisection on the rule above (inside grows toward the centre column),
+  // and symmetric about the centre. A pixel of the run is outline when it
+  // ends the run or lies outside the run of the row above or below.
+  struct Run {
+    int64_t first = 0, end = 0;
+  };
+  auto runOf = [&](int64_t y) {
+    Run run;
+    if (y < rect.Top || y >= rect.Bottom) return run;
+    const int64_t mid = rect.Left + (w - 1) / 2;  // a centre column, or the left one of two
+    if (!inside(mid, y)) return run;
+    int64_t lo = rect.Left, hi = mid;  // the first inside column lies in [lo, hi]
+    while (lo < hi) {
+      const int64_t m = lo + (hi - lo) / 2;
+      if (inside(m, y)) hi = m;
+      else lo = m + 1;
     }
+    run.first = lo;
+    run.end = static_cast<int64_t>(rect.Left) + rect.Right - lo;
+    return run;
+  };
+  TRect c = Clip(rect, surface);
+  auto paint = [&](int y, int64_t x0, int64_t x1, uint32_t rgb) {
+    x0 = std::max<int64_t>(x0, c.Left);
+    x1 = std::min<int64_t>(x1, c.Right);
+    if (x0 < x1) FillSpan(surface, y, static_cast<int>(x0), static_cast<int>(x1), rgb);
+  };
+  if (c.Top >= c.Bottom || c.Left >= c.Right) return;
+  Run above = runOf(c.Top - 1), here = runOf(c.Top);
+  for (int y = c.Top; y < c.Bottom; ++y) {
+    const Run below = runOf(static_cast<int64_t>(y) + 1);
+    if (here.first < here.end) {
+      const int64_t fill0 = std::max({here.first + 1, above.first, below.first});
+      const int64_t fill1 = std::min({here.end - 1, above.end, below.end});
+      if (fill0 < fill1) {
+        paint(y, here.first, fill0, penRgb);
+        paint(y, fill0, fill1, fillRgb);
+        paint(y, fill1, here.end, penRgb);
+      } else {
+        paint(y, here.first, here.end, penRgb);
+      }
+    }
+    above = here;
+    here = below;
+  }
 }
 
 namespace {
@@ -82,6 +121,18 @@ void Copy(const TBitmap& source, TBitmap& destination, int x, int y, bool useKey
       size_t bpp = source.PixelBits() / 8;
       std::memcpy(destination.PixelRow(dy) + x0 * bpp, source.PixelRow(dy - y) + (x0 - x) * bpp,
                   (x1 - x0) * bpp);
+      continue;
+    }
+    if (useKey && source.PixelFormat() == TPixelFormat::pf24bit &&
+        destination.PixelFormat() == TPixelFormat::pf24bit) {
+      const uint8_t* s = source.PixelRow(dy - y) + 3 * (x0 - x);
+      uint8_t* d = destination.PixelRow(dy) + 3 * x0;
+      for (int dx = x0; dx < x1; ++dx, s += 3, d += 3) {
+        if (s[0] == BlueOf(key) && s[1] == GreenOf(key) && s[2] == RedOf(key)) continue;
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+      }
       continue;
     }
     for (int dx = x0; dx < x1; ++dx) {
