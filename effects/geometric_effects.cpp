@@ -5,6 +5,7 @@
 // an extended-precision expression: each step below is written as a long
 // double expression and rounded once when stored (ToFloat), never left to
 // single-precision arithmetic, which would round every partial result.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -309,14 +310,16 @@ void SpotLightPixels(TBitmap& B, int32_t Amount, const TRect& Spot) {
   DarknessPixels(B, Amount);
   const int32_t W = B.Width(), H = B.Height();
   if (W == 0 || H == 0) return;
-  // The mask: black, with the ellipse inside Spot filled white and outlined
-  // in black. Where it is white the darkened picture shows through.
-  TBitmap mask;
-  mask.SetPixelFormat(TPixelFormat::pf24bit);
-  mask.SetSize(W, H);
-  FillRect(mask, TRect{0, 0, W, H}, clBlack);
-  FillEllipse(mask, Spot, clWhite, clBlack);
-  CopySurfaceTransparent(mask, B, 0, 0, clWhite);
+  // The mask would be black with the ellipse inside Spot filled white and
+  // outlined in black, and the darkened picture shows through where it is
+  // white: that is the ellipse's fill, row by row, and black elsewhere.
+  ForEllipseRows(Spot, 0, H, [&](int y, const TEllipseRow& r) {
+    uint8_t* row = B.PixelRow(y);
+    const int64_t keep0 = std::clamp<int64_t>(r.FillFirst, 0, W);
+    const int64_t keep1 = std::clamp<int64_t>(r.FillEnd, keep0, W);
+    std::memset(row, 0, static_cast<size_t>(3 * keep0));
+    std::memset(row + 3 * keep1, 0, static_cast<size_t>(3 * (W - keep1)));
+  });
 }
 
 }  // namespace qv

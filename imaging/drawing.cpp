@@ -43,10 +43,13 @@ void FrameRect(TBitmap& surface, const TRect& rect, TColor color) {
   FillRect(surface, TRect{rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, color);
 }
 
-void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen) {
+void ForEllipseRows(const TRect& rect, int top, int bottom, const EllipseRowFn& row) {
   const int64_t w = static_cast<int64_t>(rect.Right) - rect.Left;
   const int64_t h = static_cast<int64_t>(rect.Bottom) - rect.Top;
-  if (w <= 0 || h <= 0) return;
+  auto emptyRows = [&] {
+    for (int y = top; y < bottom; ++y) row(y, TEllipseRow{});
+  };
+  if (w <= 0 || h <= 0) return emptyRows();
   // In doubled coordinates the pixel centre (x + 0.5, y + 0.5) relative to
   // the rectangle's centre is (2x + 1 - (L + R), 2y + 1 - (T + B)), and the
   // ellipse is px^2 h^2 + py^2 w^2 <= w^2 h^2: all integers, no rounding.
@@ -56,8 +59,6 @@ void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen) {
     __int128 py = 2 * y + 1 - (static_cast<int64_t>(rect.Top) + rect.Bottom);
     return px * px * h * h + py * py * w * w <= static_cast<__int128>(w) * w * h * h;
   };
-  uint32_t fillRgb = ResolveColor(fill) & 0xFFFFFF;
-  uint32_t penRgb = ResolveColor(pen) & 0xFFFFFF;
   // The pixels of a row inside the ellipse are one run [first, end), found
   // by bisection on the rule above (inside grows toward the centre column),
   // and symmetric about the centre. A pixel of the run is outline when it
@@ -80,30 +81,39 @@ void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen) {
     run.end = static_cast<int64_t>(rect.Left) + rect.Right - lo;
     return run;
   };
+  if (top >= bottom) return;
+  Run above = runOf(static_cast<int64_t>(top) - 1), here = runOf(top);
+  for (int y = top; y < bottom; ++y) {
+    const Run below = runOf(static_cast<int64_t>(y) + 1);
+    TEllipseRow r;
+    if (here.first < here.end) {
+      r.First = here.first;
+      r.End = here.end;
+      r.FillFirst = std::max({here.first + 1, above.first, below.first});
+      r.FillEnd = std::min({here.end - 1, above.end, below.end});
+      if (r.FillFirst >= r.FillEnd) r.FillFirst = r.FillEnd = r.End;  // outline only
+    }
+    row(y, r);
+    above = here;
+    here = below;
+  }
+}
+
+void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen) {
+  uint32_t fillRgb = ResolveColor(fill) & 0xFFFFFF;
+  uint32_t penRgb = ResolveColor(pen) & 0xFFFFFF;
   TRect c = Clip(rect, surface);
+  if (c.Left >= c.Right) return;
   auto paint = [&](int y, int64_t x0, int64_t x1, uint32_t rgb) {
     x0 = std::max<int64_t>(x0, c.Left);
     x1 = std::min<int64_t>(x1, c.Right);
     if (x0 < x1) FillSpan(surface, y, static_cast<int>(x0), static_cast<int>(x1), rgb);
   };
-  if (c.Top >= c.Bottom || c.Left >= c.Right) return;
-  Run above = runOf(c.Top - 1), here = runOf(c.Top);
-  for (int y = c.Top; y < c.Bottom; ++y) {
-    const Run below = runOf(static_cast<int64_t>(y) + 1);
-    if (here.first < here.end) {
-      const int64_t fill0 = std::max({here.first + 1, above.first, below.first});
-      const int64_t fill1 = std::min({here.end - 1, above.end, below.end});
-      if (fill0 < fill1) {
-        paint(y, here.first, fill0, penRgb);
-        paint(y, fill0, fill1, fillRgb);
-        paint(y, fill1, here.end, penRgb);
-      } else {
-        paint(y, here.first, here.end, penRgb);
-      }
-    }
-    above = here;
-    here = below;
-  }
+  ForEllipseRows(rect, c.Top, c.Bottom, [&](int y, const TEllipseRow& r) {
+    paint(y, r.First, r.FillFirst, penRgb);
+    paint(y, r.FillFirst, r.FillEnd, fillRgb);
+    paint(y, r.FillEnd, r.End, penRgb);
+  });
 }
 
 namespace {
