@@ -150,19 +150,32 @@ void TProEffectImage::Effect_Saturation(int32_t Amount) {
   Direct([=](TBitmap& b) { SaturationPixels(b, Amount); });
 }
 
+// A pass fails only at its first row, before writing anything, when its
+// distance is negative or reaches the height; a pass that cannot fail may
+// work on the picture itself.
+static bool BlurPassFails(const TBitmap& b, int32_t d) { return d != 0 && (d < 0 || d >= b.Height()); }
+
 void TProEffectImage::Effect_SplitBlur(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { SplitBlurPass(b, Amount); });
+  auto rule = [=](TBitmap& b) { SplitBlurPass(b, Amount); };
+  if (BlurPassFails(Bitmap(), Amount))
+    WorkingCopy(rule);
+  else
+    Direct(rule);
 }
 
 void TProEffectImage::Effect_GaussianBlur(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) {
+  auto rule = [=](TBitmap& b) {
     if (Amount < 0) return;
     // A pass is a function of the picture alone: once one changes nothing,
     // neither would any further pass. Large amounts settle long before
     // their count is reached.
     for (int64_t pass = 0; pass <= Amount; ++pass)
       if (!SplitBlurPass(b, 3)) break;
-  });
+  };
+  if (Amount >= 0 && BlurPassFails(Bitmap(), 3))
+    WorkingCopy(rule);
+  else
+    Direct(rule);
 }
 
 void TProEffectImage::Effect_Mosaic(int32_t Amount) {
