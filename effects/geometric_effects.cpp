@@ -98,7 +98,7 @@ class Sampler {
   //   error-free transformation, and only an inexact one (a weight below
   //   about 2^-29) is redone in extended precision as the rule says.
   // Coordinates of 2^31 or more (or NaN) take the written rule throughout.
-  TSample At(float px, float py) const {
+  [[gnu::always_inline]] TSample At(float px, float py) const {
     constexpr float kLimit = 2147483648.0f;
     if (!(std::fabs(px) < kLimit && std::fabs(py) < kLimit)) [[unlikely]]
       return Reference(px, py);
@@ -272,15 +272,22 @@ void FishEyePixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
   // form squares exactly.
   const bool quick = W <= kQuickSize && H <= kQuickSize;
   ForRowBands(W, H, [&](int32_t y0, int32_t y1) {
+    std::vector<remap::TSourcePoint> points(static_cast<size_t>(W));
+    remap::TRowScratch scratch;
     for (int32_t y = y0; y < y1; ++y) {
       const float dy = static_cast<float>(y - static_cast<double>(cy));  // exact
       uint8_t* out = rows[y];
-      for (int32_t x = 0; x < W; ++x, out += 3) {
-        const float dx = static_cast<float>(x - static_cast<double>(cx));
-        const remap::TSourcePoint p = quick ? remap::FishEyePointQuick(dx, dy, cx, cy, R)
-                                            : remap::FishEyePointAsWritten(dx, dy, cx, cy, R);
-        Put(out, source.At(p.x, p.y));
+      if (!quick) {
+        for (int32_t x = 0; x < W; ++x, out += 3) {
+          const float dx = static_cast<float>(x - static_cast<double>(cx));
+          const remap::TSourcePoint p = remap::FishEyePointAsWritten(dx, dy, cx, cy, R);
+          Put(out, source.At(p.x, p.y));
+        }
+        continue;
       }
+      const int32_t n = remap::FishEyeRow(dy, cx, cy, R, W, points.data(), scratch);
+      for (int32_t x = 0; x < n; ++x, out += 3) Put(out, source.At(points[x].x, points[x].y));
+      if (n < W) std::rethrow_exception(scratch.error);
     }
   });
 }
@@ -291,18 +298,34 @@ void TwistPixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
   const float cy = ToFloat((H - 1) / 2.0L);
   const Sampler source(S);
   const std::vector<uint8_t*> rows = WritableRows(D);
-  const bool quick = W <= kQuickSize && H <= kQuickSize;
+  // Amount 0 fails at the first pixel off the centre, in the written form.
+  const bool quick = Amount != 0 && W <= kQuickSize && H <= kQuickSize;
   ForRowBands(W, H, [&](int32_t y0, int32_t y1) {
-    for (int32_t y = y0; y < y1; ++y) {
-      const float dy = static_cast<float>(y - static_cast<double>(cy));  // exact
-      uint8_t* out = rows[y];
-      for (int32_t x = 0; x < W; ++x, out += 3) {
-        const float dx = static_cast<float>(x - static_cast<double>(cx));
-        const remap::TSourcePoint p = quick ? remap::TwistPointQuick(dx, dy, cx, cy, Amount)
-                                            : remap::TwistPointAsWritten(dx, dy, cx, cy, Amount);
-        Put(out, source.At(p.x, p.y));
+    std::vector<remap::TSourcePoint> points(static_cast<size_t>(W));
+    remap::TRowScratch scratch;
+    if (!quick) {
+      for (int32_t y = y0; y < y1; ++y) {
+        const float dy = static_cast<float>(y - static_cast<double>(cy));  // exact
+        for (int32_t x = 0; x < W; ++x)
+          points[x] = remap::TwistPointAsWritten(static_cast<float>(x - static_cast<double>(cx)), dy, cx, cy, Amount);
+        for (int32_t x = 0; x < W; ++x) Put(rows[y] + 3 * x, source.At(points[x].x, points[x].y));
       }
+      return;
     }
+    // A turned picture reads the source across its rows: done in blocks
+    // of rows and columns, the source pixels a block reads stay in the
+    // cache. The order of the pixels cannot matter, as none can fail.
+    constexpr int32_t kBlockRows = 32, kBlockColumns = 128;
+    for (int32_t by = y0; by < y1; by += kBlockRows)
+      for (int32_t bx = 0; bx < W; bx += kBlockColumns) {
+        const int32_t xEnd = std::min(W, bx + kBlockColumns);
+        for (int32_t y = by; y < std::min(y1, by + kBlockRows); ++y) {
+          const float dy = static_cast<float>(y - static_cast<double>(cy));  // exact
+          remap::TwistRow(dy, cx, cy, Amount, bx, xEnd, points.data(), scratch);
+          uint8_t* out = rows[y] + 3 * bx;
+          for (int32_t x = bx; x < xEnd; ++x, out += 3) Put(out, source.At(points[x - bx].x, points[x - bx].y));
+        }
+      }
   });
 }
 

@@ -39,7 +39,9 @@ const ArcTanTable kArcTan;
 
 }  // namespace
 
-bool RoundsToOneFloat(double v, double bound, float& out) {
+namespace {
+
+inline bool OneFloat(double v, double bound, float& out) {
   if (!(std::fabs(v) < 0x1p127)) return false;  // NaN, or the extended form may overflow
   // The slack makes the computed ends lie outside v -/+ bound whatever their
   // own rounding; rounding to float is monotonic, so when both ends give the
@@ -52,6 +54,10 @@ bool RoundsToOneFloat(double v, double bound, float& out) {
   return true;
 }
 
+}  // namespace
+
+bool RoundsToOneFloat(double v, double bound, float& out) { return OneFloat(v, bound, out); }
+
 // a = |q| is reduced to [0, 1] by 1 / a, then to within 1/128 of c = i / 64:
 // atan(a) = atan(c) + atan(t), t = (a - c) / (1 + a c), |t| <= 1/128, whose
 // series is cut after t^9 (the rest is below 2^-77). a - c is exact
@@ -60,16 +66,36 @@ bool RoundsToOneFloat(double v, double bound, float& out) {
 // i >= 1 (and the sum alone for i = 0) the result is within 2^-50 of its
 // size. The error of 1 / a moves atan by at most 2^-53 atan(a), and
 // pi / 2 - r (r <= pi / 4) adds 2^-52 of the result.
-double ArcTan(double q) {
-  double a = std::fabs(q);
-  const bool inverted = a > 1;
-  if (inverted) a = 1 / a;
+namespace {
+
+// atan(a) for 0 <= a <= 1, as described above.
+inline double ArcTanUnit(double a) {
   const int i = static_cast<int>(a * 64 + 0.5);
   const double c = i * (1.0 / 64);
   const double t = (a - c) / (1 + a * c);
   const double t2 = t * t;
   const double series = t + t * t2 * (-1.0 / 3 + t2 * (1.0 / 5 + t2 * (-1.0 / 7 + t2 * (1.0 / 9))));
-  double r = kArcTan.value[i] + series;
+  return kArcTan.value[i] + series;
+}
+
+// arctan(y / x) for x != 0 from the smaller magnitude over the larger one,
+// one quotient in place of y / x and its reciprocal; the quotient's
+// rounding moves the result as much as that of y / x does.
+inline double ArcTanOfRatio(double y, double x) {
+  const double ay = std::fabs(y), ax = std::fabs(x);
+  const bool steep = ay > ax;
+  double r = ArcTanUnit(steep ? ax / ay : ay / ax);
+  if (steep) r = kHalfPiD - r;
+  return (y < 0) != (x < 0) ? -r : r;
+}
+
+}  // namespace
+
+double ArcTan(double q) {
+  double a = std::fabs(q);
+  const bool inverted = a > 1;
+  if (inverted) a = 1 / a;
+  double r = ArcTanUnit(a);
   if (inverted) r = kHalfPiD - r;
   return std::copysign(r, q);
 }
@@ -119,7 +145,7 @@ namespace {
 inline bool Distance(float dx, float dy, float& d) {
   const double s = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy;
   const double root = std::sqrt(s);
-  return RoundsToOneFloat(root, root * 0x1p-52, d);
+  return OneFloat(root, root * 0x1p-52, d);
 }
 
 // float(u + c) for two floats: their double sum, when it is exact, rounds
@@ -157,19 +183,20 @@ TSourcePoint TwistPointQuick(float dx, float dy, float cx, float cy, int32_t Amo
   if (dx == 0) {
     angle = dy > 0 ? kHalfPiF : -kHalfPiF;
   } else {
-    const double at = ArcTan(static_cast<double>(dy) / dx);
+    const double at = ArcTanOfRatio(dy, dx);
     const double a = dx < 0 ? at + kPiD : at;
     const double bound =
         2 * (std::fabs(at) * (kArcTanBound + 0x1p-52) + (dx < 0 ? 0x1p-52 + std::fabs(a) * 0x1p-52 : 0));
-    if (settle(RoundsToOneFloat(a, bound, angle))) angle = PolarAngle(dx, dy);
+    if (settle(OneFloat(a, bound, angle))) angle = PolarAngle(dx, dy);
   }
   // Small amounts often make r / Amount short, and the angle exactly
   // halfway between two floats: those ties go to the extended sum.
-  const double turn = r / static_cast<double>(Amount);
+  // r times the reciprocal: two roundings, within the 2^-51 allowed below.
+  const double turn = r * (1.0 / static_cast<double>(Amount));
   const double lessTurn = angle - turn;
   const double thetaD = lessTurn + static_cast<double>(kQuarterTurn);
   float theta;
-  if (settle(RoundsToOneFloat(thetaD, (std::fabs(turn) + std::fabs(lessTurn) + std::fabs(thetaD)) * 0x1p-51, theta)))
+  if (settle(OneFloat(thetaD, (std::fabs(turn) + std::fabs(lessTurn) + std::fabs(thetaD)) * 0x1p-51, theta)))
     theta = ToFloat(angle - xmath::Divide(r, Amount) + kQuarterTurn);
   if (!(std::fabs(theta) <= 4096)) [[unlikely]] {
     if (extended) ++*extended;
@@ -183,8 +210,8 @@ TSourcePoint TwistPointQuick(float dx, float dy, float cx, float cy, int32_t Amo
   const double trig = 2 * (kTrigBound + 0x1p-53) * r;
   const double uD = cosine * r, vD = sine * r;
   float u, v;
-  if (settle(RoundsToOneFloat(uD, trig + std::fabs(uD) * 0x1p-51, u))) u = ToFloat(xmath::Cos(theta) * r);
-  if (settle(RoundsToOneFloat(vD, trig + std::fabs(vD) * 0x1p-51, v))) v = ToFloat(xmath::Sin(theta) * r);
+  if (settle(OneFloat(uD, trig + std::fabs(uD) * 0x1p-51, u))) u = ToFloat(xmath::Cos(theta) * r);
+  if (settle(OneFloat(vD, trig + std::fabs(vD) * 0x1p-51, v))) v = ToFloat(xmath::Sin(theta) * r);
   return {AddCentre(u, cx), AddCentre(v, cy)};
 }
 
@@ -211,24 +238,24 @@ namespace {
 // second-order terms stay below the first-order ones.
 inline bool FishEyeFactor(float d, float R, float& k) {
   constexpr double u = 0x1p-63;
+  // t = d / (R - d) = 1 / (1 - d / R) - 1, the written form's n - 1, and
+  // n = 1 + t; its relative error em / |m| is (1 + |t|) u.
+  const double t = d / (static_cast<double>(R) - d);
+  if (!(std::fabs(static_cast<double>(R) - d) >= 0x1p-30 * std::fabs(R))) return false;
   const double half = static_cast<double>(R) / 2;  // exact: R is a whole number
-  const double kD = half * d / (R - static_cast<double>(d));
-  const double a = static_cast<double>(d) / R;
-  const double m = 1 - a;
-  if (!(std::fabs(m) >= 0x1p-30)) return false;
-  const double n = 1 / m, n1 = kD / half;
-  const double em = (std::fabs(a) + std::fabs(m)) * u;
-  const double en = std::fabs(n) * (2 * em / std::fabs(m) + u);
-  const double ek = 2 * ((en + std::fabs(n1) * u) * std::fabs(half) + std::fabs(kD) * u);
-  return RoundsToOneFloat(kD, ek + std::fabs(kD) * 0x1p-51, k);
+  const double kD = half * t;
+  const double n = std::fabs(1 + t), tt = std::fabs(t);
+  const double en = n * (2 * (1 + tt) * u + u);
+  const double ek = 2 * ((en + tt * u) * std::fabs(half) + std::fabs(kD) * u);
+  return OneFloat(kD, ek + std::fabs(kD) * 0x1p-51, k);
 }
 
-// float(dx k / d + c): dx k is exact in double (24-bit factors), the
-// quotient and the sum each within 2^-53 of their size.
-inline bool FishEyeCoordinate(float offset, float k, float d, float c, float& out) {
-  const double q = static_cast<double>(offset) * k / d;
+// float(dx k / d + c) with kd = k / d: the product with kd and the sum are
+// each within 2^-53 of their size, and kd's rounding adds 2^-53 of q.
+inline bool FishEyeCoordinate(float offset, double kd, float c, float& out) {
+  const double q = offset * kd;
   const double s = q + c;
-  return RoundsToOneFloat(s, (std::fabs(q) + std::fabs(s)) * 0x1p-51, out);
+  return OneFloat(s, (std::fabs(q) + std::fabs(s)) * 0x1p-51, out);
 }
 
 }  // namespace
@@ -242,15 +269,119 @@ TSourcePoint FishEyePointQuick(float dx, float dy, float cx, float cy, float R, 
   }
   if (d == 0) return {cx, cy};
   TSourcePoint p;
-  if (!FishEyeCoordinate(dx, k, d, cx, p.x)) {
+  const double kd = static_cast<double>(k) / d;
+  if (!FishEyeCoordinate(dx, kd, cx, p.x)) {
     if (extended) ++*extended;
     p.x = ToFloat(xmath::Divide(static_cast<ld>(dx) * k, d) + cx);
   }
-  if (!FishEyeCoordinate(dy, k, d, cy, p.y)) {
+  if (!FishEyeCoordinate(dy, kd, cy, p.y)) {
     if (extended) ++*extended;
     p.y = ToFloat(xmath::Divide(static_cast<ld>(dy) * k, d) + cy);
   }
   return p;
+}
+
+void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
+              TRowScratch& scratch) {
+  const int32_t W = x1 - x0;
+  // Step by step over the row, as for the fish-eye; here every step that
+  // cannot be settled is redone at once in extended precision (none can
+  // fail once Amount is not 0).
+  scratch.a.resize(3 * static_cast<size_t>(W));
+  float* r = scratch.a.data();
+  float* angle = r + W;
+  float* theta = angle + W;
+  const double dy2 = static_cast<double>(dy) * dy;
+  for (int32_t x = 0; x < W; ++x) {
+    const float dx = static_cast<float>(x0 + x - static_cast<double>(cx));
+    const double root = std::sqrt(static_cast<double>(dx) * dx + dy2);
+    if (!OneFloat(root, root * 0x1p-52, r[x])) [[unlikely]]
+      r[x] = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
+  }
+  for (int32_t x = 0; x < W; ++x) {
+    const float dx = static_cast<float>(x0 + x - static_cast<double>(cx));
+    if (dx == 0) {
+      angle[x] = dy > 0 ? kHalfPiF : -kHalfPiF;
+      continue;
+    }
+    const double at = ArcTanOfRatio(dy, dx);
+    const double a = dx < 0 ? at + kPiD : at;
+    const double bound =
+        2 * (std::fabs(at) * (kArcTanBound + 0x1p-52) + (dx < 0 ? 0x1p-52 + std::fabs(a) * 0x1p-52 : 0));
+    if (!OneFloat(a, bound, angle[x])) [[unlikely]]
+      angle[x] = PolarAngle(dx, dy);
+  }
+  const double inverse = 1.0 / static_cast<double>(Amount);
+  for (int32_t x = 0; x < W; ++x) {
+    const double turn = r[x] * inverse;
+    const double lessTurn = angle[x] - turn;
+    const double thetaD = lessTurn + static_cast<double>(kQuarterTurn);
+    if (!OneFloat(thetaD, (std::fabs(turn) + std::fabs(lessTurn) + std::fabs(thetaD)) * 0x1p-51, theta[x]))
+      theta[x] = ToFloat(angle[x] - xmath::Divide(r[x], Amount) + kQuarterTurn);
+  }
+  for (int32_t x = 0; x < W; ++x) {
+    if (r[x] == 0) {
+      out[x] = {cx, cy};
+      continue;
+    }
+    float u, v;
+    if (std::fabs(theta[x]) <= 4096) [[likely]] {
+      double sine, cosine;
+      SinCos(theta[x], sine, cosine);
+      const double trig = 2 * (kTrigBound + 0x1p-53) * r[x];
+      const double uD = cosine * r[x], vD = sine * r[x];
+      if (!OneFloat(uD, trig + std::fabs(uD) * 0x1p-51, u)) u = ToFloat(xmath::Cos(theta[x]) * r[x]);
+      if (!OneFloat(vD, trig + std::fabs(vD) * 0x1p-51, v)) v = ToFloat(xmath::Sin(theta[x]) * r[x]);
+    } else {
+      u = ToFloat(xmath::Cos(theta[x]) * r[x]);
+      v = ToFloat(xmath::Sin(theta[x]) * r[x]);
+    }
+    out[x] = {AddCentre(u, cx), AddCentre(v, cy)};
+  }
+}
+
+int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoint* out, TRowScratch& scratch) {
+  // Each step over the whole row before the next, so that the processor
+  // overlaps many pixels' square roots and divisions; a pixel that a step
+  // cannot settle is done whole in extended precision at the end, in
+  // visiting order (its error, if any, is the row's first).
+  scratch.settled.assign(static_cast<size_t>(W), 1);
+  scratch.a.resize(static_cast<size_t>(W));
+  float* d = scratch.a.data();
+  uint8_t* settled = scratch.settled.data();
+  const double dy2 = static_cast<double>(dy) * dy;
+  for (int32_t x = 0; x < W; ++x) {
+    const float dx = static_cast<float>(x - static_cast<double>(cx));
+    const double root = std::sqrt(static_cast<double>(dx) * dx + dy2);
+    settled[x] = OneFloat(root, root * 0x1p-52, d[x]);
+  }
+  if (R != 0) {
+    for (int32_t x = 0; x < W; ++x) {
+      float k;
+      if (!settled[x] || d[x] == 0) continue;
+      if (!FishEyeFactor(d[x], R, k)) {
+        settled[x] = 0;
+        continue;
+      }
+      const float dx = static_cast<float>(x - static_cast<double>(cx));
+      const double kd = static_cast<double>(k) / d[x];
+      settled[x] = FishEyeCoordinate(dx, kd, cx, out[x].x) && FishEyeCoordinate(dy, kd, cy, out[x].y);
+    }
+  }
+  for (int32_t x = 0; x < W; ++x) {
+    const float dx = static_cast<float>(x - static_cast<double>(cx));
+    if (R == 0 || !settled[x]) {
+      try {
+        out[x] = FishEyePointAsWritten(dx, dy, cx, cy, R);
+      } catch (...) {
+        scratch.error = std::current_exception();
+        return x;
+      }
+    } else if (d[x] == 0) {
+      out[x] = {cx, cy};
+    }
+  }
+  return W;
 }
 
 }  // namespace qv::remap

@@ -16,6 +16,8 @@
 #pragma once
 
 #include <cstdint>
+#include <exception>
+#include <vector>
 
 namespace qv::remap {
 
@@ -44,5 +46,23 @@ TSourcePoint TwistPointQuick(float dx, float dy, float cx, float cy, int32_t Amo
 // R: the float radius W x Amount.
 TSourcePoint FishEyePointAsWritten(float dx, float dy, float cx, float cy, float R);
 TSourcePoint FishEyePointQuick(float dx, float dy, float cx, float cy, float R, int* extended = nullptr);
+
+// Working memory a row of points reuses.
+struct TRowScratch {
+  std::vector<float> a;
+  std::vector<uint8_t> settled;
+  std::exception_ptr error;
+};
+
+// The twist points of part of a row (Amount not 0): dx = x - cx for
+// x = x0 .. x1-1 into out[0 .. x1-x0-1], the same floats as TwistPointQuick.
+void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
+              TRowScratch& scratch);
+
+// The fish-eye points of one row: dx = x - cx for x = 0 .. W-1, the same
+// floats as FishEyePointQuick. Returns how many points, from x = 0, are in
+// out: fewer than W when the pixel after them raises the written rule's
+// error, which is then in scratch.error.
+int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoint* out, TRowScratch& scratch);
 
 }  // namespace qv::remap

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <vector>
 
 #include "effects/remap_points.h"
 #include "imaging/numeric.h"
@@ -132,6 +133,27 @@ TEST(RemapPoints, QuickPointsEqualTheWrittenOnesOverWholePictures) {
       // ties, each settled by one extended sum (no transcendental).
       EXPECT_LT(extendedTwist, w * h / 5) << "twist " << amount;
       EXPECT_LT(extendedFish, w * h / 50) << "fish-eye " << amount;
+
+      // The row forms give the same points, the twist's also for part of a row.
+      TRowScratch scratch;
+      std::vector<TSourcePoint> row(w);
+      for (int y = 0; y < h; ++y) {
+        const int x0 = y % 7, x1 = w - y % 5;
+        TwistRow(y - tcy, tcx, tcy, amount, x0, x1, row.data(), scratch);
+        for (int x = x0; x < x1; ++x)
+          ASSERT_TRUE(Same(row[x - x0], TwistPointAsWritten(x - tcx, y - tcy, tcx, tcy, amount))) << x << "," << y;
+        const int n = FishEyeRow(y - fcy, fcx, fcy, R, w, row.data(), scratch);
+        for (int x = 0; x < w; ++x) {
+          try {
+            const TSourcePoint written = FishEyePointAsWritten(x - fcx, y - fcy, fcx, fcy, R);
+            ASSERT_LT(x, n);
+            ASSERT_TRUE(Same(row[x], written)) << x << "," << y;
+          } catch (const Exception&) {
+            ASSERT_EQ(x, n) << "the row stops at its first failing pixel";
+            break;
+          }
+        }
+      }
     }
   }
 }
