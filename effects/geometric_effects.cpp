@@ -27,6 +27,15 @@ namespace {
 using ld = long double;
 using xmath::ToFloat;
 
+// Channel bytes as doubles, looked up rather than converted one by one.
+struct ByteValues {
+  double of[256];
+  constexpr ByteValues() : of{} {
+    for (int v = 0; v < 256; ++v) of[v] = v;
+  }
+};
+constexpr ByteValues kByteValue;
+
 // The low 32 bits of the truncated value, read as signed.
 inline int32_t TruncLow32(float v) {
   return static_cast<int32_t>(static_cast<uint32_t>(static_cast<uint64_t>(xmath::Trunc(v))));
@@ -128,7 +137,7 @@ class Sampler {
       // exact, and rounding it to float is the rule's one rounding.
       for (int t = 0; t < 4; ++t)
         for (int c = 0; c < 3; ++c)
-          sum[c] = static_cast<float>(static_cast<double>(sum[c]) + taps[t][c] * w[t]);
+          sum[c] = static_cast<float>(static_cast<double>(sum[c]) + kByteValue.of[taps[t][c]] * w[t]);
     } else {
       for (int t = 0; t < 4; ++t)
         for (int c = 0; c < 3; ++c) sum[c] = AddProduct(sum[c], taps[t][c], w[t]);

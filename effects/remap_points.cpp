@@ -344,28 +344,41 @@ int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoin
   // Each step over the whole row before the next, so that the processor
   // overlaps many pixels' square roots and divisions; a pixel that a step
   // cannot settle is done whole in extended precision at the end, in
-  // visiting order (its error, if any, is the row's first).
+  // visiting order (its error, if any, is the row's first). Pixels x and
+  // W - x lie at offsets dx and -dx (exactly, the centre W / 2 being exact),
+  // so they share the distance and the factor: those are worked out for
+  // the left half only.
   scratch.settled.assign(static_cast<size_t>(W), 1);
   scratch.a.resize(static_cast<size_t>(W));
+  scratch.b.resize(static_cast<size_t>(W));
   float* d = scratch.a.data();
+  double* kd = scratch.b.data();
   uint8_t* settled = scratch.settled.data();
+  const int32_t half = W / 2;  // 2x <= W for x <= half
   const double dy2 = static_cast<double>(dy) * dy;
-  for (int32_t x = 0; x < W; ++x) {
+  for (int32_t x = 0; x <= half && x < W; ++x) {
     const float dx = static_cast<float>(x - static_cast<double>(cx));
     const double root = std::sqrt(static_cast<double>(dx) * dx + dy2);
     settled[x] = OneFloat(root, root * 0x1p-52, d[x]);
+    kd[x] = 0;
+    float k;
+    if (R == 0 || !settled[x] || d[x] == 0) continue;
+    if (!FishEyeFactor(d[x], R, k)) {
+      settled[x] = 0;
+      continue;
+    }
+    kd[x] = static_cast<double>(k) / d[x];
+  }
+  for (int32_t x = half + 1; x < W; ++x) {
+    d[x] = d[W - x];
+    kd[x] = kd[W - x];
+    settled[x] = settled[W - x];
   }
   if (R != 0) {
     for (int32_t x = 0; x < W; ++x) {
-      float k;
       if (!settled[x] || d[x] == 0) continue;
-      if (!FishEyeFactor(d[x], R, k)) {
-        settled[x] = 0;
-        continue;
-      }
       const float dx = static_cast<float>(x - static_cast<double>(cx));
-      const double kd = static_cast<double>(k) / d[x];
-      settled[x] = FishEyeCoordinate(dx, kd, cx, out[x].x) && FishEyeCoordinate(dy, kd, cy, out[x].y);
+      settled[x] = FishEyeCoordinate(dx, kd[x], cx, out[x].x) && FishEyeCoordinate(dy, kd[x], cy, out[x].y);
     }
   }
   for (int32_t x = 0; x < W; ++x) {

@@ -50,6 +50,7 @@ TSourcePoint FishEyePointQuick(float dx, float dy, float cx, float cy, float R, 
 // Working memory a row of points reuses.
 struct TRowScratch {
   std::vector<float> a;
+  std::vector<double> b;
   std::vector<uint8_t> settled;
   std::exception_ptr error;
 };
