@@ -139,14 +139,9 @@ void SinCos(float angle, double& sine, double& cosine) {
 
 namespace {
 
-// float(sqrt(dx^2 + dy^2)): the sum is exact in double for offsets that are
+// The distances below: dx^2 + dy^2 is exact in double for offsets that are
 // multiples of 1/2 below 2^24 (the remaps' offsets), and the double root is
 // within 2^-53 of the exact one.
-inline bool Distance(float dx, float dy, float& d) {
-  const double s = static_cast<double>(dx) * dx + static_cast<double>(dy) * dy;
-  const double root = std::sqrt(s);
-  return OneFloat(root, root * 0x1p-52, d);
-}
 
 // float(u + c) for two floats: their double sum, when it is exact, rounds
 // once as the extended sum does; otherwise the extended sum itself.
@@ -166,53 +161,6 @@ TSourcePoint TwistPointAsWritten(float dx, float dy, float cx, float cy, int32_t
   const float u = ToFloat(xmath::Cos(theta) * r);
   const float v = ToFloat(xmath::Sin(theta) * r);
   return {ToFloat(static_cast<ld>(u) + cx), ToFloat(static_cast<ld>(v) + cy)};
-}
-
-TSourcePoint TwistPointQuick(float dx, float dy, float cx, float cy, int32_t Amount, int* extended) {
-  if (Amount == 0) return TwistPointAsWritten(dx, dy, cx, cy, Amount);  // raises its error
-  auto settle = [&](bool decided) {
-    if (!decided && extended) ++*extended;
-    return !decided;
-  };
-  float r;
-  if (settle(Distance(dx, dy, r))) r = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
-  if (r == 0) return {cx, cy};
-  // The polar angle: arctan(dy / dx), plus pi left of the centre. The
-  // quotient's rounding moves the arctangent by at most 2^-53 of it.
-  float angle;
-  if (dx == 0) {
-    angle = dy > 0 ? kHalfPiF : -kHalfPiF;
-  } else {
-    const double at = ArcTanOfRatio(dy, dx);
-    const double a = dx < 0 ? at + kPiD : at;
-    const double bound =
-        2 * (std::fabs(at) * (kArcTanBound + 0x1p-52) + (dx < 0 ? 0x1p-52 + std::fabs(a) * 0x1p-52 : 0));
-    if (settle(OneFloat(a, bound, angle))) angle = PolarAngle(dx, dy);
-  }
-  // Small amounts often make r / Amount short, and the angle exactly
-  // halfway between two floats: those ties go to the extended sum.
-  // r times the reciprocal: two roundings, within the 2^-51 allowed below.
-  const double turn = r * (1.0 / static_cast<double>(Amount));
-  const double lessTurn = angle - turn;
-  const double thetaD = lessTurn + static_cast<double>(kQuarterTurn);
-  float theta;
-  if (settle(OneFloat(thetaD, (std::fabs(turn) + std::fabs(lessTurn) + std::fabs(thetaD)) * 0x1p-51, theta)))
-    theta = ToFloat(angle - xmath::Divide(r, Amount) + kQuarterTurn);
-  if (!(std::fabs(theta) <= 4096)) [[unlikely]] {
-    if (extended) ++*extended;
-    return {ToFloat(static_cast<ld>(ToFloat(xmath::Cos(theta) * r)) + cx),
-            ToFloat(static_cast<ld>(ToFloat(xmath::Sin(theta) * r)) + cy)};
-  }
-  double sine, cosine;
-  SinCos(theta, sine, cosine);
-  // Each factor within kTrigBound (ours) or 2^-53 (the x87's) of the exact
-  // function, each product within 2^-52 of its size.
-  const double trig = 2 * (kTrigBound + 0x1p-53) * r;
-  const double uD = cosine * r, vD = sine * r;
-  float u, v;
-  if (settle(OneFloat(uD, trig + std::fabs(uD) * 0x1p-51, u))) u = ToFloat(xmath::Cos(theta) * r);
-  if (settle(OneFloat(vD, trig + std::fabs(vD) * 0x1p-51, v))) v = ToFloat(xmath::Sin(theta) * r);
-  return {AddCentre(u, cx), AddCentre(v, cy)};
 }
 
 TSourcePoint FishEyePointAsWritten(float dx, float dy, float cx, float cy, float R) {
@@ -260,27 +208,6 @@ inline bool FishEyeCoordinate(float offset, double kd, float c, float& out) {
 
 }  // namespace
 
-TSourcePoint FishEyePointQuick(float dx, float dy, float cx, float cy, float R, int* extended) {
-  float d, k;
-  if (R == 0 || !Distance(dx, dy, d) || !FishEyeFactor(d, R, k)) {
-    // R = 0 and distance R raise their errors here.
-    if (extended) ++*extended;
-    return FishEyePointAsWritten(dx, dy, cx, cy, R);
-  }
-  if (d == 0) return {cx, cy};
-  TSourcePoint p;
-  const double kd = static_cast<double>(k) / d;
-  if (!FishEyeCoordinate(dx, kd, cx, p.x)) {
-    if (extended) ++*extended;
-    p.x = ToFloat(xmath::Divide(static_cast<ld>(dx) * k, d) + cx);
-  }
-  if (!FishEyeCoordinate(dy, kd, cy, p.y)) {
-    if (extended) ++*extended;
-    p.y = ToFloat(xmath::Divide(static_cast<ld>(dy) * k, d) + cy);
-  }
-  return p;
-}
-
 void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
               TRowScratch& scratch) {
   const int32_t W = x1 - x0;
@@ -295,8 +222,10 @@ void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t 
   for (int32_t x = 0; x < W; ++x) {
     const float dx = static_cast<float>(x0 + x - static_cast<double>(cx));
     const double root = std::sqrt(static_cast<double>(dx) * dx + dy2);
-    if (!OneFloat(root, root * 0x1p-52, r[x])) [[unlikely]]
+    if (!OneFloat(root, root * 0x1p-52, r[x])) [[unlikely]] {
       r[x] = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
+      ++scratch.extended;
+    }
   }
   for (int32_t x = 0; x < W; ++x) {
     const float dx = static_cast<float>(x0 + x - static_cast<double>(cx));
@@ -308,16 +237,20 @@ void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t 
     const double a = dx < 0 ? at + kPiD : at;
     const double bound =
         2 * (std::fabs(at) * (kArcTanBound + 0x1p-52) + (dx < 0 ? 0x1p-52 + std::fabs(a) * 0x1p-52 : 0));
-    if (!OneFloat(a, bound, angle[x])) [[unlikely]]
+    if (!OneFloat(a, bound, angle[x])) [[unlikely]] {
       angle[x] = PolarAngle(dx, dy);
+      ++scratch.extended;
+    }
   }
   const double inverse = 1.0 / static_cast<double>(Amount);
   for (int32_t x = 0; x < W; ++x) {
     const double turn = r[x] * inverse;
     const double lessTurn = angle[x] - turn;
     const double thetaD = lessTurn + static_cast<double>(kQuarterTurn);
-    if (!OneFloat(thetaD, (std::fabs(turn) + std::fabs(lessTurn) + std::fabs(thetaD)) * 0x1p-51, theta[x]))
+    if (!OneFloat(thetaD, (std::fabs(turn) + std::fabs(lessTurn) + std::fabs(thetaD)) * 0x1p-51, theta[x])) {
       theta[x] = ToFloat(angle[x] - xmath::Divide(r[x], Amount) + kQuarterTurn);
+      ++scratch.extended;
+    }
   }
   for (int32_t x = 0; x < W; ++x) {
     if (r[x] == 0) {
@@ -330,9 +263,16 @@ void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t 
       SinCos(theta[x], sine, cosine);
       const double trig = 2 * (kTrigBound + 0x1p-53) * r[x];
       const double uD = cosine * r[x], vD = sine * r[x];
-      if (!OneFloat(uD, trig + std::fabs(uD) * 0x1p-51, u)) u = ToFloat(xmath::Cos(theta[x]) * r[x]);
-      if (!OneFloat(vD, trig + std::fabs(vD) * 0x1p-51, v)) v = ToFloat(xmath::Sin(theta[x]) * r[x]);
+      if (!OneFloat(uD, trig + std::fabs(uD) * 0x1p-51, u)) {
+        u = ToFloat(xmath::Cos(theta[x]) * r[x]);
+        ++scratch.extended;
+      }
+      if (!OneFloat(vD, trig + std::fabs(vD) * 0x1p-51, v)) {
+        v = ToFloat(xmath::Sin(theta[x]) * r[x]);
+        ++scratch.extended;
+      }
     } else {
+      ++scratch.extended;
       u = ToFloat(xmath::Cos(theta[x]) * r[x]);
       v = ToFloat(xmath::Sin(theta[x]) * r[x]);
     }
@@ -384,6 +324,7 @@ int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoin
   for (int32_t x = 0; x < W; ++x) {
     const float dx = static_cast<float>(x - static_cast<double>(cx));
     if (R == 0 || !settled[x]) {
+      ++scratch.extended;
       try {
         out[x] = FishEyePointAsWritten(dx, dy, cx, cy, R);
       } catch (...) {

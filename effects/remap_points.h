@@ -11,8 +11,10 @@
 //   and a float is accepted only when every value within that bound rounds
 //   to the same float (RoundsToOneFloat). Where it cannot vouch for a float
 //   it takes that step in extended precision as written, so both forms
-//   give the same floats by construction. extended, when given, counts
-//   the steps so taken.
+//   give the same floats by construction.
+//
+// The quick form works a row at a time, each step over the whole row
+// before the next, so that the processor overlaps many pixels' work.
 #pragma once
 
 #include <cstdint>
@@ -41,29 +43,29 @@ double ArcTan(double q);
 // dx, dy: the pixel's offset from the centre (cx, cy), a multiple of 1/2
 // below 2^23 in size, as the remaps' offsets are.
 TSourcePoint TwistPointAsWritten(float dx, float dy, float cx, float cy, int32_t Amount);
-TSourcePoint TwistPointQuick(float dx, float dy, float cx, float cy, int32_t Amount, int* extended = nullptr);
 
 // R: the float radius W x Amount.
 TSourcePoint FishEyePointAsWritten(float dx, float dy, float cx, float cy, float R);
-TSourcePoint FishEyePointQuick(float dx, float dy, float cx, float cy, float R, int* extended = nullptr);
 
 // Working memory a row of points reuses.
 struct TRowScratch {
   std::vector<float> a;
   std::vector<double> b;
-  std::vector<uint8_t> settled;
+  std::vector<uint8_t> settled;  // fish-eye: 0 where the pixel was done whole as written
   std::exception_ptr error;
+  int64_t extended = 0;  // steps (twist) or pixels (fish-eye) done in extended precision
 };
 
 // The twist points of part of a row (Amount not 0): dx = x - cx for
-// x = x0 .. x1-1 into out[0 .. x1-x0-1], the same floats as TwistPointQuick.
+// x = x0 .. x1-1 into out[0 .. x1-x0-1], the same floats as
+// TwistPointAsWritten.
 void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
               TRowScratch& scratch);
 
-// The fish-eye points of one row: dx = x - cx for x = 0 .. W-1, the same
-// floats as FishEyePointQuick. Returns how many points, from x = 0, are in
-// out: fewer than W when the pixel after them raises the written rule's
-// error, which is then in scratch.error.
+// The fish-eye points of one row, cx = W / 2: dx = x - cx for
+// x = 0 .. W-1, the same floats as FishEyePointAsWritten. Returns how many
+// points, from x = 0, are in out: fewer than W when the pixel after them
+// raises the written rule's error, which is then in scratch.error.
 int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoint* out, TRowScratch& scratch);
 
 }  // namespace qv::remap

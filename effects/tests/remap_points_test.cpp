@@ -4,7 +4,6 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
-#include <optional>
 #include <vector>
 
 #include "effects/remap_points.h"
@@ -69,21 +68,25 @@ TEST(RemapPoints, FishEyeFactorOnAHalfwayPointTakesTheWrittenRule) {
   // d = 5 and R = 2^22 + 5 make k = (R / 2) d / (R - d) = (5 x 2^22 + 25) / 2^23
   // exactly, a value of 25 significant bits: halfway between two floats, so
   // only the extended arithmetic's own rounding can settle it. Likewise
-  // d = 10 with R = 2^23 + 10. A neighbour is settled quickly.
+  // d = 10 with R = 2^23 + 10. A neighbour is settled quickly. The row is
+  // 200 wide (centre 100), the pixel at offset (dx, dy).
   struct Case {
-    float dx, dy, R;
+    int dx, dy;
+    float R;
     bool halfway;
   } cases[] = {
       {3, 4, 0x1p22f + 5, true},
       {4, -3, 0x1p22f + 5, true},
-      {6, 8, 0x1p23f + 10, true},
+      {-6, 8, 0x1p23f + 10, true},
       {3, 4, 0x1p22f + 7, false},
   };
   for (const Case& c : cases) {
-    int extended = 0;
-    const TSourcePoint quick = FishEyePointQuick(c.dx, c.dy, 100.5f, 50, c.R, &extended);
-    EXPECT_EQ(extended > 0, c.halfway) << c.dx << "," << c.dy << " R " << c.R;
-    EXPECT_TRUE(Same(quick, FishEyePointAsWritten(c.dx, c.dy, 100.5f, 50, c.R)));
+    TRowScratch scratch;
+    std::vector<TSourcePoint> row(200);
+    ASSERT_EQ(FishEyeRow(static_cast<float>(c.dy), 100, 50, c.R, 200, row.data(), scratch), 200);
+    const int x = 100 + c.dx;
+    EXPECT_EQ(scratch.settled[x] == 0, c.halfway) << c.dx << "," << c.dy << " R " << c.R;
+    EXPECT_TRUE(Same(row[x], FishEyePointAsWritten(static_cast<float>(c.dx), static_cast<float>(c.dy), 100, 50, c.R)));
   }
 }
 
@@ -92,68 +95,50 @@ TEST(RemapPoints, TwistOnTheAxesWithoutSwirlSitsOnDecisions) {
   // an angle of about 0 or pi, whose sine is a tiny float: its rounding lies
   // within the quick form's bound for many of them, and those steps take
   // the rule as written.
-  int extended = 0;
-  for (int dy = -1500; dy <= 1500; ++dy)
-    ASSERT_TRUE(Same(TwistPointQuick(0, static_cast<float>(dy), 1500, 1500, INT_MAX, &extended),
-                     TwistPointAsWritten(0, static_cast<float>(dy), 1500, 1500, INT_MAX)))
-        << dy;
-  EXPECT_GT(extended, 100);
+  TRowScratch scratch;
+  TSourcePoint p;
+  for (int dy = -1500; dy <= 1500; ++dy) {
+    TwistRow(static_cast<float>(dy), 1500, 1500, INT_MAX, 1500, 1501, &p, scratch);
+    ASSERT_TRUE(Same(p, TwistPointAsWritten(0, static_cast<float>(dy), 1500, 1500, INT_MAX))) << dy;
+  }
+  EXPECT_GT(scratch.extended, 100);
 }
 
-TEST(RemapPoints, QuickPointsEqualTheWrittenOnesOverWholePictures) {
+TEST(RemapPoints, RowsEqualTheWrittenPointsOverWholePictures) {
   // Every pixel of pictures of both parities, for amounts that swirl,
-  // magnify, flip and (1, -1) divide by nearly zero at distance R; the quick
-  // form must also settle most of them, or it would bring no speed.
+  // magnify, flip and (1, -1) divide by nearly zero at distance R; the
+  // quick form must also settle most of them, or it would bring no speed.
   for (auto [w, h] : {std::pair{301, 203}, std::pair{256, 180}}) {
     const float tcx = (w - 1) / 2.0f, tcy = (h - 1) / 2.0f;
     const float fcx = w / 2.0f, fcy = h / 2.0f;
     for (int amount : {1, -1, 3, 40, 256, 200, -7000, INT_MAX}) {
-      int extendedTwist = 0, extendedFish = 0;
       const float R = static_cast<float>(static_cast<int64_t>(w) * amount);
-      for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-          ASSERT_TRUE(Same(TwistPointQuick(x - tcx, y - tcy, tcx, tcy, amount, &extendedTwist),
-                           TwistPointAsWritten(x - tcx, y - tcy, tcx, tcy, amount)))
-              << "twist " << w << "x" << h << " " << amount << " at " << x << "," << y;
-          std::optional<TSourcePoint> fish, quick;
-          try {
-            fish = FishEyePointAsWritten(x - fcx, y - fcy, fcx, fcy, R);
-          } catch (const Exception&) {  // exactly at distance R
-          }
-          try {
-            quick = FishEyePointQuick(x - fcx, y - fcy, fcx, fcy, R, &extendedFish);
-          } catch (const Exception&) {
-          }
-          ASSERT_EQ(fish.has_value(), quick.has_value()) << x << "," << y;
-          if (fish) {
-            ASSERT_TRUE(Same(*quick, *fish)) << "fish-eye " << w << "x" << h << " " << amount << " at " << x << "," << y;
-          }
-        }
-      // Amounts with few bits make r / Amount short and many angles exact
-      // ties, each settled by one extended sum (no transcendental).
-      EXPECT_LT(extendedTwist, w * h / 5) << "twist " << amount;
-      EXPECT_LT(extendedFish, w * h / 50) << "fish-eye " << amount;
-
-      // The row forms give the same points, the twist's also for part of a row.
-      TRowScratch scratch;
+      TRowScratch twist, fish;
       std::vector<TSourcePoint> row(w);
       for (int y = 0; y < h; ++y) {
+        // The twist's also for part of a row.
         const int x0 = y % 7, x1 = w - y % 5;
-        TwistRow(y - tcy, tcx, tcy, amount, x0, x1, row.data(), scratch);
+        TwistRow(y - tcy, tcx, tcy, amount, x0, x1, row.data(), twist);
         for (int x = x0; x < x1; ++x)
-          ASSERT_TRUE(Same(row[x - x0], TwistPointAsWritten(x - tcx, y - tcy, tcx, tcy, amount))) << x << "," << y;
-        const int n = FishEyeRow(y - fcy, fcx, fcy, R, w, row.data(), scratch);
+          ASSERT_TRUE(Same(row[x - x0], TwistPointAsWritten(x - tcx, y - tcy, tcx, tcy, amount)))
+              << "twist " << w << "x" << h << " " << amount << " at " << x << "," << y;
+        const int n = FishEyeRow(y - fcy, fcx, fcy, R, w, row.data(), fish);
         for (int x = 0; x < w; ++x) {
           try {
             const TSourcePoint written = FishEyePointAsWritten(x - fcx, y - fcy, fcx, fcy, R);
             ASSERT_LT(x, n);
-            ASSERT_TRUE(Same(row[x], written)) << x << "," << y;
+            ASSERT_TRUE(Same(row[x], written))
+                << "fish-eye " << w << "x" << h << " " << amount << " at " << x << "," << y;
           } catch (const Exception&) {
             ASSERT_EQ(x, n) << "the row stops at its first failing pixel";
             break;
           }
         }
       }
+      // Amounts with few bits make r / Amount short and many angles exact
+      // ties, each settled by one extended sum (no transcendental).
+      EXPECT_LT(twist.extended, w * h / 5) << "twist " << amount;
+      EXPECT_LT(fish.extended, w * h / 50) << "fish-eye " << amount;
     }
   }
 }
