@@ -54,6 +54,15 @@ inline bool OneFloat(double v, double bound, float& out) {
   return true;
 }
 
+// The same without a branch, for loops that should become vector code:
+// out is set in any case, and the result says whether it may be used.
+inline bool OneFloatFlag(double v, double bound, float& out) {
+  const double slack = bound + std::fabs(v) * 0x1p-51;
+  const float lo = static_cast<float>(v - slack), hi = static_cast<float>(v + slack);
+  out = lo;
+  return (std::fabs(v) < 0x1p127) & (std::bit_cast<uint32_t>(lo) == std::bit_cast<uint32_t>(hi));
+}
+
 }  // namespace
 
 bool RoundsToOneFloat(double v, double bound, float& out) { return OneFloat(v, bound, out); }
@@ -105,13 +114,20 @@ double ArcTan(double q) {
 // (the two lie within a factor 2); the low part leaves an error below
 // 2^-75. |t| <= pi / 4, where the Taylor series cut after t^15 (sine) and
 // t^16 (cosine) are within 2^-54, and their evaluation within 2^-51.
-void SinCos(float angle, double& sine, double& cosine) {
+namespace {
+
+// Branch-free, so that loops over many angles become vector code: the
+// quadrant is read from the bits of the rounded multiple, and the quarter
+// turns swap and negate by selection.
+inline void SinCosInline(float angle, double& sine, double& cosine) {
   constexpr double kTwoOverPi = 0.63661977236758134308;
   constexpr double kQuarterHigh = 1.57079632673412561417e+00;
   constexpr double kQuarterLow = 6.07710050650619224932e-11;
   constexpr double kRound = 0x1.8p52;  // adding and subtracting it rounds to an integer
   const double x = angle;
-  const double k = (x * kTwoOverPi + kRound) - kRound;
+  const double shifted = x * kTwoOverPi + kRound;
+  const double k = shifted - kRound;
+  const uint64_t quadrant = std::bit_cast<uint64_t>(shifted);  // k mod 4 in the low bits
   const double t = (x - k * kQuarterHigh) - k * kQuarterLow;
   const double t2 = t * t;
   const double s =
@@ -129,13 +145,15 @@ void SinCos(float angle, double& sine, double& cosine) {
                                   t2 * (-1.0 / 3628800 +
                                         t2 * (1.0 / 479001600 +
                                               t2 * (-1.0 / 87178291200 + t2 * (1.0 / 20922789888000))))))));
-  switch (static_cast<int>(static_cast<int64_t>(k) & 3)) {
-    case 0: sine = s; cosine = c; break;
-    case 1: sine = c; cosine = -s; break;
-    case 2: sine = -s; cosine = -c; break;
-    default: sine = -c; cosine = s; break;
-  }
+  const bool odd = quadrant & 1, negate = quadrant & 2;
+  const double sn = odd ? c : s, cs = odd ? -s : c;
+  sine = negate ? -sn : sn;
+  cosine = negate ? -cs : cs;
 }
+
+}  // namespace
+
+void SinCos(float angle, double& sine, double& cosine) { SinCosInline(angle, sine, cosine); }
 
 namespace {
 
@@ -212,23 +230,36 @@ void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t 
               TRowScratch& scratch) {
   const int32_t W = x1 - x0;
   // Step by step over the row, as for the fish-eye; here every step that
-  // cannot be settled is redone at once in extended precision (none can
-  // fail once Amount is not 0).
-  scratch.a.resize(3 * static_cast<size_t>(W));
+  // cannot be settled is redone in extended precision right after the
+  // loop that tried it (none can fail once Amount is not 0). The loops
+  // without table look-ups have no branches, so they become vector code.
+  scratch.a.resize(5 * static_cast<size_t>(W));
+  scratch.settled.resize(static_cast<size_t>(W));
   float* r = scratch.a.data();
   float* angle = r + W;
   float* theta = angle + W;
+  float* u = theta + W;
+  float* v = u + W;
+  uint8_t* settled = scratch.settled.data();
+  auto redo = [&](auto step) {
+    for (int32_t x = 0; x < W; ++x)
+      if (!settled[x]) [[unlikely]] {
+        step(x, static_cast<float>(x0 + x - static_cast<double>(cx)));
+        ++scratch.extended;
+      }
+  };
   const double dy2 = static_cast<double>(dy) * dy;
   for (int32_t x = 0; x < W; ++x) {
     const float dx = static_cast<float>(x0 + x - static_cast<double>(cx));
     const double root = std::sqrt(static_cast<double>(dx) * dx + dy2);
-    if (!OneFloat(root, root * 0x1p-52, r[x])) [[unlikely]] {
-      r[x] = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
-      ++scratch.extended;
-    }
+    settled[x] = OneFloatFlag(root, root * 0x1p-52, r[x]);
   }
+  redo([&](int32_t x, float dx) {
+    r[x] = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
+  });
   for (int32_t x = 0; x < W; ++x) {
     const float dx = static_cast<float>(x0 + x - static_cast<double>(cx));
+    settled[x] = 1;
     if (dx == 0) {
       angle[x] = dy > 0 ? kHalfPiF : -kHalfPiF;
       continue;
@@ -237,47 +268,35 @@ void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t 
     const double a = dx < 0 ? at + kPiD : at;
     const double bound =
         2 * (std::fabs(at) * (kArcTanBound + 0x1p-52) + (dx < 0 ? 0x1p-52 + std::fabs(a) * 0x1p-52 : 0));
-    if (!OneFloat(a, bound, angle[x])) [[unlikely]] {
-      angle[x] = PolarAngle(dx, dy);
-      ++scratch.extended;
-    }
+    settled[x] = OneFloatFlag(a, bound, angle[x]);
   }
+  redo([&](int32_t x, float dx) { angle[x] = PolarAngle(dx, dy); });
   const double inverse = 1.0 / static_cast<double>(Amount);
   for (int32_t x = 0; x < W; ++x) {
     const double turn = r[x] * inverse;
     const double lessTurn = angle[x] - turn;
     const double thetaD = lessTurn + static_cast<double>(kQuarterTurn);
-    if (!OneFloat(thetaD, (std::fabs(turn) + std::fabs(lessTurn) + std::fabs(thetaD)) * 0x1p-51, theta[x])) {
-      theta[x] = ToFloat(angle[x] - xmath::Divide(r[x], Amount) + kQuarterTurn);
-      ++scratch.extended;
-    }
+    settled[x] = OneFloatFlag(thetaD, (std::fabs(turn) + std::fabs(lessTurn) + std::fabs(thetaD)) * 0x1p-51, theta[x]);
   }
+  redo([&](int32_t x, float) { theta[x] = ToFloat(angle[x] - xmath::Divide(r[x], Amount) + kQuarterTurn); });
+  // Each factor within kTrigBound (ours) or 2^-53 (the x87's) of the exact
+  // function, each product within 2^-52 of its size. Angles beyond 4096,
+  // outside the polynomials' range, take the x87 instructions.
   for (int32_t x = 0; x < W; ++x) {
-    if (r[x] == 0) {
-      out[x] = {cx, cy};
-      continue;
-    }
-    float u, v;
-    if (std::fabs(theta[x]) <= 4096) [[likely]] {
-      double sine, cosine;
-      SinCos(theta[x], sine, cosine);
-      const double trig = 2 * (kTrigBound + 0x1p-53) * r[x];
-      const double uD = cosine * r[x], vD = sine * r[x];
-      if (!OneFloat(uD, trig + std::fabs(uD) * 0x1p-51, u)) {
-        u = ToFloat(xmath::Cos(theta[x]) * r[x]);
-        ++scratch.extended;
-      }
-      if (!OneFloat(vD, trig + std::fabs(vD) * 0x1p-51, v)) {
-        v = ToFloat(xmath::Sin(theta[x]) * r[x]);
-        ++scratch.extended;
-      }
-    } else {
-      ++scratch.extended;
-      u = ToFloat(xmath::Cos(theta[x]) * r[x]);
-      v = ToFloat(xmath::Sin(theta[x]) * r[x]);
-    }
-    out[x] = {AddCentre(u, cx), AddCentre(v, cy)};
+    double sine, cosine;
+    SinCosInline(theta[x], sine, cosine);  // meaningless beyond 4096, and not used there
+    const double trig = 2 * (kTrigBound + 0x1p-53) * r[x];
+    const double uD = cosine * r[x], vD = sine * r[x];
+    const bool su = OneFloatFlag(uD, trig + std::fabs(uD) * 0x1p-51, u[x]);
+    const bool sv = OneFloatFlag(vD, trig + std::fabs(vD) * 0x1p-51, v[x]);
+    settled[x] = su & sv & (std::fabs(theta[x]) <= 4096);
   }
+  redo([&](int32_t x, float) {
+    u[x] = ToFloat(xmath::Cos(theta[x]) * r[x]);
+    v[x] = ToFloat(xmath::Sin(theta[x]) * r[x]);
+  });
+  for (int32_t x = 0; x < W; ++x)
+    out[x] = r[x] == 0 ? TSourcePoint{cx, cy} : TSourcePoint{AddCentre(u[x], cx), AddCentre(v[x], cy)};
 }
 
 int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoint* out, TRowScratch& scratch) {
