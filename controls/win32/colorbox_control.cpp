@@ -133,6 +133,10 @@ void TColorBoxControl::SyncLabel() {
 void TColorBoxControl::FitDroppedHeight() {
   const TBoundControl& b = box_.Bounds();
   const int rows = std::max(1, std::min(Count(), box_.DropDownCount()));
+  // Common Controls 6 sizes the open list by its minimum number of visible
+  // rows (30 unless told) and ignores the window's height; the classic box
+  // does the opposite. Both are told, so the list is as tall either way.
+  SendMessageW(Handle(), CB_SETMINVISIBLE, static_cast<WPARAM>(rows), 0);
   SetWindowPos(Handle(), nullptr, 0, 0, b.Width, rows * ScaledItemHeight() + b.Height + 2,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -189,6 +189,13 @@ TEST_F(MainWindowBoxes, TypeAheadAndBackspace) {
   EXPECT_EQ(second.Box().Selected(), 0x0000FF);
 }
 
+TEST_F(MainWindowBoxes, NulCharacterDoesNotHoldTheTypeAheadOnItsMatch) {
+  // Ctrl+@ types a NUL: no name holds it, so it is not matched as the
+  // search so far, and the letters after it go on searching.
+  for (wchar_t c : {L'c', L'l', L'b', L'\0', L'l', L'u'}) SendMessageW(second.Handle(), WM_CHAR, c, 0);
+  EXPECT_EQ(second.Box().Selected(), 0xFF0000);  // clBlue, not clBlack
+}
+
 // Clicks entry i of the box's open list as the mouse would.
 void ClickListEntry(const TColorBoxControl& box, int i) {
   COMBOBOXINFO info{};
