@@ -39,6 +39,11 @@ LRESULT TBitBtn::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_ERASEBKGND:
       return 1;
+    case WM_GETDLGCODE:
+      // An owner-drawn button is no push button to the dialog manager, so
+      // Enter would pass it by. The focused one says it is the default:
+      // Enter presses it, as in any Windows window.
+      return DLGC_BUTTON | (GetFocus() == Handle() ? DLGC_DEFPUSHBUTTON : 0);
     case WM_DPICHANGED_AFTERPARENT:
       glyphSize_ = 0;
       break;

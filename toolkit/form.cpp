@@ -105,6 +105,7 @@ void TForm::CreateForm(const FormSpec& spec, std::span<const ComponentRow> rows)
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   FitClientArea();
+  CentreOnMonitor();
 
   tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                               WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
@@ -253,6 +254,23 @@ void TForm::FitClientArea() {
   if (dw == 0 && dh == 0) return;
   SetWindowPos(Handle(), nullptr, 0, 0, frame.right - frame.left + dw, frame.bottom - frame.top + dh,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+POINT CentredOnWorkArea(SIZE window, const RECT& workArea) {
+  const LONG x = workArea.left + (workArea.right - workArea.left - window.cx) / 2;
+  const LONG y = workArea.top + (workArea.bottom - workArea.top - window.cy) / 2;
+  return POINT{std::max(x, workArea.left), std::max(y, workArea.top)};
+}
+
+void TForm::CentreOnMonitor() {
+  RECT frame;
+  GetWindowRect(Handle(), &frame);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (!GetMonitorInfoW(MonitorFromWindow(Handle(), MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const POINT at = CentredOnWorkArea({frame.right - frame.left, frame.bottom - frame.top},
+                                     monitor.rcWork);
+  SetWindowPos(Handle(), nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TForm::Relayout() {

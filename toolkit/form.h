@@ -66,6 +66,8 @@ class TForm : public TControl {
   HWND Tooltips() const { return tooltips_; }
   // Positions every component for the current DPI (after a DPI change).
   void Relayout();
+  // Moves the window to the centre of its monitor's work area.
+  void CentreOnMonitor();
 
  protected:
   void Publish(const char* name, std::function<void()> operation);
@@ -96,6 +98,11 @@ class TForm : public TControl {
   HWND tooltips_ = nullptr;   // owned by the window system: destroyed with the form
   HWND last_focus_ = nullptr; // not owned: a child that had the focus
 };
+
+// The top-left corner of a window of that size centred on a monitor's work
+// area; a window larger than the work area keeps its corner on it, so that
+// its title bar and left edge stay in reach.
+POINT CentredOnWorkArea(SIZE window, const RECT& workArea);
 
 // Runs the message loop until the main form closes; returns the exit code.
 int RunMessageLoop();

@@ -165,10 +165,9 @@ void TAboutBox::MakeDialogFrame() {
       GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
   if (!adjust || !adjust(&r, kDialogStyle, FALSE, kDialogExStyle, static_cast<UINT>(dpi)))
     AdjustWindowRectEx(&r, kDialogStyle, FALSE, kDialogExStyle);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  SetWindowPos(Handle(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
-               SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  SetWindowPos(Handle(), nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
+  CentreOnMonitor();
 }
 
 void TAboutBox::CreateComponent(const win::ComponentRow& row, win::TControl& field,
@@ -297,6 +296,14 @@ LRESULT TAboutBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case DM_GETDEFID:
       // Enter presses OK wherever the focus is.
       return MAKELRESULT(sBitBtn1.Id(), DC_HASDEFID);
+    case WM_COMMAND:
+      // Escape: the dialog manager asks for Cancel, which this window offers
+      // as its close box.
+      if (LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == BN_CLICKED && !lParam) {
+        SendMessageW(Handle(), WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
     case WM_CLOSE:
       // The close box hides the window; it lives as long as the program.
       if (modal_) modal_result_ = IDCANCEL;

@@ -29,6 +29,29 @@ TEST(RadioButtonRect, FollowsTheGroupRule) {
   EXPECT_EQ(RadioButtonRect(0, 1, 1, 50, 30, 1).Top, 8);
 }
 
+TEST(CentredOnWorkArea, CentresButKeepsTheCornerOnTheWorkArea) {
+  const struct {
+    SIZE window;
+    RECT work;
+    POINT expected;
+  } cases[] = {
+      // The main window at 144 dpi (1331 x 350 client area) on a 1280 x 1024
+      // desktop: centred it would start 28 pixels left of the screen.
+      {{1337, 382}, {0, 0, 1280, 1024}, {0, 321}},
+      // It fits: centred on the work area, not on the screen below a taskbar.
+      {{893, 262}, {0, 0, 1280, 984}, {193, 361}},
+      // A second monitor right of the first, with a bar along its top.
+      {{1337, 382}, {1280, 40, 3200, 1200}, {1571, 429}},
+      // Taller than the work area: the top stays on it, the width is centred.
+      {{400, 1100}, {0, 0, 1280, 1024}, {440, 0}},
+  };
+  for (const auto& c : cases) {
+    const POINT at = CentredOnWorkArea(c.window, c.work);
+    EXPECT_EQ(at.x, c.expected.x) << c.window.cx << "x" << c.window.cy;
+    EXPECT_EQ(at.y, c.expected.y) << c.window.cx << "x" << c.window.cy;
+  }
+}
+
 class TestForm : public TForm {
  public:
   TPanel top, bottom;
