@@ -74,23 +74,25 @@ class TestForm : public TForm {
     Field("kind", kind);
     Field("picture", picture);
     Field("status", status);
+    kind.Items = {L"Vertical", L"Horizonal"};
+    kind.Columns = 2;
   }
 };
 
 const ComponentRow kRows[] = {
-    {.Name = "top", .Kind = "panel", .Height = 65, .TabOrder = 0, .Align = TAlign::alTop},
-    {.Name = "go", .Kind = "bitbtn", .Parent = "top", .Left = 429, .Top = 9, .Width = 82,
-     .Height = 50, .Text = L"Apply", .Hint = L"Apply it", .TabOrder = 1, .Event = "click",
-     .Handler = "goClick"},
-    {.Name = "flag", .Kind = "checkbox", .Parent = "top", .Left = 363, .Top = 27, .Width = 60,
-     .Height = 20, .Text = L"Reverse", .Hint = L"Reverse it", .TabOrder = 0, .Event = "click",
-     .Handler = "flagClick"},
-    {.Name = "kind", .Kind = "radiogroup", .Parent = "top", .Left = 217, .Top = 9, .Width = 140,
-     .Height = 50, .Text = L"Gradient Type", .Hint = L"Pick", .TabOrder = 2, .Event = "click",
-     .Handler = "kindClick", .Items = L"Vertical\nHorizonal", .Columns = 2},
-    {.Name = "bottom", .Kind = "panel", .TabOrder = 1, .Align = TAlign::alClient},
-    {.Name = "picture", .Kind = "image", .Parent = "bottom", .Align = TAlign::alClient},
-    {.Name = "status", .Kind = "statusbar", .Height = 19, .Text = L"Ready",
+    {.Name = "top", .Height = 65, .TabOrder = 0, .Align = TAlign::alTop},
+    {.Name = "go", .Parent = "top", .Left = 429, .Top = 9, .Width = 82,
+     .Height = 50, .Text = L"Apply", .Hint = L"Apply it", .TabOrder = 1,
+     .Events = {{"click", "goClick"}}},
+    {.Name = "flag", .Parent = "top", .Left = 363, .Top = 27, .Width = 60,
+     .Height = 20, .Text = L"Reverse", .Hint = L"Reverse it", .TabOrder = 0,
+     .Events = {{"click", "flagClick"}}},
+    {.Name = "kind", .Parent = "top", .Left = 217, .Top = 9, .Width = 140,
+     .Height = 50, .Text = L"Gradient Type", .Hint = L"Pick", .TabOrder = 2,
+     .Events = {{"click", "kindClick"}}},
+    {.Name = "bottom", .TabOrder = 1, .Align = TAlign::alClient},
+    {.Name = "picture", .Parent = "bottom", .Align = TAlign::alClient},
+    {.Name = "status", .Height = 19, .Text = L"Ready",
      .Align = TAlign::alBottom},
 };
 
@@ -171,8 +173,8 @@ TEST(TForm, BuildsPlacesAndBindsFromTheTable) {
 
 TEST(TForm, UnknownHandlerNamesAreRefused) {
   TestForm form;
-  const ComponentRow rows[] = {{.Name = "go", .Kind = "bitbtn", .Width = 10, .Height = 10,
-                                .Event = "click", .Handler = "noSuchHandler"}};
+  const ComponentRow rows[] = {{.Name = "go", .Width = 10, .Height = 10,
+                                .Events = {{"click", "noSuchHandler"}}}};
   EXPECT_THROW(form.CreateForm({.Caption = L"T", .ClientWidth = 50, .ClientHeight = 50,
                                 .Visible = false},
                                rows),
@@ -207,7 +209,7 @@ namespace {
 // 4 pixels (at 96 pixels per inch).
 TEST(TBitBtn, CentresGlyphAndCaptionTogether) {
   TestForm form;
-  const ComponentRow rows[] = {{.Name = "go", .Kind = "bitbtn", .Left = 0, .Top = 0, .Width = 120,
+  const ComponentRow rows[] = {{.Name = "go", .Left = 0, .Top = 0, .Width = 120,
                                 .Height = 50, .Text = L"Apply"}};
   form.go.GlyphPainter = [](int size) {
     TBitmap glyph;
