@@ -51,13 +51,6 @@ TControl* TForm::FindField(const std::string& name) const {
   return nullptr;
 }
 
-const ComponentRow* TForm::FindRow(const std::string& name) const {
-  for (const auto& row : rows_) {
-    if (name == row.Name) return &row;
-  }
-  return nullptr;
-}
-
 void TForm::MakeFont() {
   font_.Reset(CreateFontW(-Scale(spec_.FontHeight, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,

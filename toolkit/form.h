@@ -73,7 +73,6 @@ class TForm : public TControl {
   const std::function<void()>& Operation(const std::string& name) const;
   std::vector<std::string> PublishedNames() const;
   TControl* FindField(const std::string& name) const;
-  const ComponentRow* FindRow(const std::string& name) const;
 
   int Dpi() const { return dpi_; }
   HFONT FontHandle() const { return font_.Get(); }
