@@ -58,6 +58,11 @@ LRESULT TBitBtn::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       // Enter would pass it by. The focused one says it is the default:
       // Enter presses it, as in any Windows window.
       return DLGC_BUTTON | (GetFocus() == Handle() ? DLGC_DEFPUSHBUTTON : 0);
+    case BM_SETSTYLE:
+      // The dialog manager moves the default marking between the buttons
+      // that call themselves default by setting their kind; this one stays
+      // owner-drawn.
+      return DefaultProc(msg, (wParam & ~0xFULL) | BS_OWNERDRAW, lParam);
     case WM_DPICHANGED_AFTERPARENT:
       glyphSize_ = 0;
       break;
