@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/win32/about_logo.h"
+#include "app/about_logo.h"
 #include "imaging/bmp.h"
 #include "toolkit/bitmap_gdi.h"
 #include "toolkit/dpi.h"
