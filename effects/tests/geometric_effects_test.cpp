@@ -14,12 +14,7 @@
 namespace qv {
 namespace {
 
-using test::Apply;
-using test::At;
-using test::Grey;
-using test::Make;
-using test::Px;
-using test::Solid;
+using namespace test;  // the small pictures and Apply
 
 TBitmap Sized(int w, int h) {
   TBitmap b;

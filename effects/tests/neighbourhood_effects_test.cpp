@@ -11,12 +11,7 @@
 namespace qv {
 namespace {
 
-using test::Apply;
-using test::At;
-using test::Grey;
-using test::Make;
-using test::Px;
-using test::Solid;
+using namespace test;  // the small pictures and Apply
 
 // Runs an effect that must fail with the scan-line error and checks the
 // picture survived it.

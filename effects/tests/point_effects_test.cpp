@@ -10,12 +10,7 @@
 namespace qv {
 namespace {
 
-using test::Apply;
-using test::At;
-using test::Grey;
-using test::Make;
-using test::Px;
-using test::Solid;
+using namespace test;  // the small pictures and Apply
 
 // One channel value through an effect: every channel of a grey pixel.
 int OneValue(int v, const std::function<void(TProEffectImage&)>& effect) {

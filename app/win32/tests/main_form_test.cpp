@@ -89,6 +89,22 @@ class MainWindow : public ::testing::Test {
     Helper h(std::move(helper));
     SendMessageW(button, BM_CLICK, 0, 0);
   }
+  // Clicks the button, names the file in the dialog with that title and
+  // returns the text of the error box that follows, closing it with OK.
+  std::wstring ErrorAfterChoosing(HWND button, const std::wstring& dialogTitle,
+                                  const std::string& path) {
+    std::wstring shown;
+    ClickWithHelper(button, [&] {
+      HWND dialog = WaitForDialog(GetCurrentProcessId(), dialogTitle);
+      ASSERT_NE(dialog, nullptr);
+      FillFileDialog(dialog, win::Widen(path));
+      HWND box = WaitForDialog(GetCurrentProcessId(), L"Quorvane");
+      ASSERT_NE(box, nullptr);
+      shown = MessageBoxText(box);
+      PressOk(box);
+    });
+    return shown;
+  }
 
   TForm1 form;
   bool refuseRegistry = false;
@@ -266,17 +282,8 @@ TEST_F(MainWindow, RefusedRegistryShowsTheErrorAsIsAndKeepsTheFile) {
   refuseRegistry = true;
   const std::string path = TempPath("qv_refused.bmp");
   DeleteFileW(win::Widen(path).c_str());
-  std::wstring shown, caption;
-  ClickWithHelper(form.sbtbtn2.Handle(), [&] {
-    HWND dialog = WaitForDialog(GetCurrentProcessId(), L"Save Background");
-    ASSERT_NE(dialog, nullptr);
-    FillFileDialog(dialog, win::Widen(path));
-    HWND box = WaitForDialog(GetCurrentProcessId(), L"Quorvane");
-    ASSERT_NE(box, nullptr);
-    shown = MessageBoxText(box);
-    PressOk(box);
-  });
-  EXPECT_EQ(shown, L"Failed to set data for 'BackBitmapShell'");
+  EXPECT_EQ(ErrorAfterChoosing(form.sbtbtn2.Handle(), L"Save Background", path),
+            L"Failed to set data for 'BackBitmapShell'");
   EXPECT_EQ(FileBytes(path).size(), static_cast<size_t>(54 + RowBytes(Preview().Width(), 24) * Preview().Height()));
   EXPECT_EQ(form.StatusText(), "Quorvane is ready");
   EXPECT_TRUE(IsWindowEnabled(form.Handle())) << "the window works again after the box";
@@ -287,17 +294,8 @@ TEST_F(MainWindow, LoadReportsBrokenFilesWithAFullStopAndKeepsThePreview) {
   WriteBytes(path, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
                     0, 0, 0, 1, 0, 0, 0, 1, 8, 2, 0, 0, 0});
   const uint32_t before = Bgr(Preview(), 0, 0);
-  std::wstring shown;
-  ClickWithHelper(form.sbtbtn1.Handle(), [&] {
-    HWND dialog = WaitForDialog(GetCurrentProcessId(), L"Load Background");
-    ASSERT_NE(dialog, nullptr);
-    FillFileDialog(dialog, win::Widen(path));
-    HWND box = WaitForDialog(GetCurrentProcessId(), L"Quorvane");
-    ASSERT_NE(box, nullptr);
-    shown = MessageBoxText(box);
-    PressOk(box);
-  });
-  EXPECT_EQ(shown, L"Bitmap image is not valid.");
+  EXPECT_EQ(ErrorAfterChoosing(form.sbtbtn1.Handle(), L"Load Background", path),
+            L"Bitmap image is not valid.");
   EXPECT_EQ(form.StatusText(), "Quorvane is ready");
   EXPECT_EQ(Bgr(Preview(), 0, 0), before);
 }
