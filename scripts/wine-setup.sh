@@ -33,7 +33,7 @@ qv_display_start() {
     while [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]]; do n=$((n + 1)); done
     Xvfb ":$n" -screen 0 "${qv_desktop_size}x24" -nolisten tcp >/dev/null 2>&1 &
     qv_xvfb_pid=$!
-    trap 'kill "$qv_xvfb_pid" 2>/dev/null || true' EXIT
+    trap 'kill "$qv_xvfb_pid" 2>/dev/null && wait "$qv_xvfb_pid" 2>/dev/null || true' EXIT
     # Ready once its socket is there; a server started on the same number at
     # the same moment makes ours exit, and the next number is tried.
     tries=0
