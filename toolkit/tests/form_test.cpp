@@ -205,6 +205,29 @@ TEST(TImage, DrawsThePictureOpaqueFromTheTopLeftCorner) {
 namespace qv::win {
 namespace {
 
+// To the dialog manager the focused glyph button is the default one (Enter
+// presses it); its attempts to set another button kind leave it owner-drawn.
+TEST(TBitBtn, IsTheDefaultButtonWhileFocusedAndStaysOwnerDrawn) {
+  TestForm form;
+  const ComponentRow rows[] = {
+      {.Name = "go", .Width = 80, .Height = 30, .Text = L"Go", .TabOrder = 0,
+       .Events = {{"click", "goClick"}}},
+      {.Name = "flag", .Top = 40, .Width = 80, .Height = 20, .Text = L"Flag", .TabOrder = 1}};
+  form.CreateForm({.Caption = L"Keys", .ClientWidth = 200, .ClientHeight = 80}, rows);
+  SetForegroundWindow(form.Handle());
+  SetFocus(form.flag.Handle());
+  EXPECT_FALSE(SendMessageW(form.go.Handle(), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON);
+  SetFocus(form.go.Handle());
+  ASSERT_EQ(GetFocus(), form.go.Handle());
+  EXPECT_TRUE(SendMessageW(form.go.Handle(), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON);
+
+  SendMessageW(form.go.Handle(), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  EXPECT_EQ(GetWindowLongPtrW(form.go.Handle(), GWL_STYLE) & 0xF, BS_OWNERDRAW);
+  MSG enter{form.go.Handle(), WM_KEYDOWN, VK_RETURN, 0x001C0001};
+  EXPECT_TRUE(IsDialogMessageW(form.Handle(), &enter));
+  EXPECT_EQ(form.calls, std::vector<std::string>{"go"});
+}
+
 // The glyph and the caption are centred together, the gap between them
 // 4 pixels (at 96 pixels per inch).
 TEST(TBitBtn, CentresGlyphAndCaptionTogether) {
