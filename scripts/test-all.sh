@@ -46,5 +46,9 @@ else
   run_suite windows || overall=1
 fi
 
+# The same bytes from the portable core whichever compiler built it.
+echo "== compilers: GCC, Clang and MinGW"
+if scripts/compare-compilers.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); overall=1; fi
+
 echo "Quorvane tests: $passed passed, $failed failed"
 exit $overall
