@@ -16,6 +16,7 @@
 #include "effects/effect_image.h"
 #include "effects/effect_registry.h"
 #include "effects/effect_routines.h"
+#include "effects/tests/wrapping_amounts.h"
 #include "imaging/bitmap.h"
 #include "imaging/exceptions.h"
 #include "imaging/gradient.h"
@@ -78,30 +79,10 @@ TBitmap RandomPicture(int w, int h, uint64_t seed) {
   return b;
 }
 
-// 0, +-1, +-2^k, +-2^k +- 1 for k up to 30, -2^31 and 2^31 - 1, without repeats.
-std::vector<int32_t> WrappingAmounts() {
-  std::vector<int64_t> wide = {0, 1, -1, INT64_C(-2147483648), INT64_C(2147483647)};
-  for (int k = 1; k <= 30; ++k) {
-    const int64_t p = INT64_C(1) << k;
-    for (int64_t a : {p, p - 1, p + 1}) {
-      wide.push_back(a);
-      wide.push_back(-a);
-    }
-  }
-  std::vector<int32_t> amounts;
-  for (int64_t a : wide) {
-    const auto v = static_cast<int32_t>(a);
-    bool seen = false;
-    for (int32_t b : amounts) seen |= b == v;
-    if (!seen) amounts.push_back(v);
-  }
-  return amounts;
-}
-
 void Effects() {
   struct Size { int w, h; };
   const Size sizes[] = {{1, 1}, {2, 5}, {7, 3}, {37, 23}};
-  const std::vector<int32_t> amounts = WrappingAmounts();
+  const std::vector<int32_t> amounts = test::WrappingAmounts();
   const TRect spots[] = {{1, 1, 30, 20}, {30, 20, 1, 1}, {-5, 2, 40, 9}};
   for (const TEffectInfo& effect : PublishedEffects()) {
     for (const Size& s : sizes) {

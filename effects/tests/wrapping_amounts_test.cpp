@@ -10,6 +10,7 @@
 
 #include "effects/effect_routines.h"
 #include "effects/tests/surfaces.h"
+#include "effects/tests/wrapping_amounts.h"
 
 namespace qv {
 namespace {
@@ -17,21 +18,7 @@ namespace {
 using test::At;
 using test::Make;
 using test::Px;
-
-// 0, +-1, +-2^k, +-2^k +- 1 for k up to 30, -2^31 and 2^31 - 1.
-std::vector<int32_t> WrappingAmounts() {
-  std::vector<int64_t> wide = {0, 1, -1, INT64_C(-2147483648), INT64_C(2147483647)};
-  for (int k = 0; k <= 30; ++k) {
-    const int64_t p = INT64_C(1) << k;
-    for (int64_t a : {p, p - 1, p + 1}) {
-      wide.push_back(a);
-      wide.push_back(-a);
-    }
-  }
-  std::vector<int32_t> amounts;
-  for (int64_t a : wide) amounts.push_back(static_cast<int32_t>(a));
-  return amounts;
-}
+using test::WrappingAmounts;
 
 // The low 32 bits of x read as a signed number.
 int64_t Wrap(int64_t x) {
