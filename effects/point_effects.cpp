@@ -31,8 +31,8 @@ namespace {
 // GCC 12's loop vectoriser mistranslated the same product done in 32-bit
 // unsigned arithmetic (Contrast at -2^31 turned channels black, not white).
 inline int64_t Wrap32(int64_t v) {
-  const int64_t low = v & INT64_C(0xFFFFFFFF);
-  return low >= INT64_C(0x80000000) ? low - INT64_C(0x100000000) : low;
+  // Both conversions are defined as modulo 2^32: the low 32 bits, read as signed.
+  return static_cast<int32_t>(static_cast<uint32_t>(v));
 }
 
 inline int64_t Product32(int64_t a, int64_t b) { return Wrap32(a * b); }
