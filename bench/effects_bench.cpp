@@ -10,7 +10,7 @@
 // "peak MB" is the most memory the effect held at once beyond the picture
 // it started from, counted by this program's allocation functions.
 //
-// Built with QV_WITH_OPENCV (effects/bench.cmake), the same run also
+// Built with QV_WITH_OPENCV (effects_opencv_bench), the same run also
 // measures the nearest OpenCV analogue of the effects that have one, on one
 // thread like the effects themselves.
 #include <benchmark/benchmark.h>

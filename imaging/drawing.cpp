@@ -43,7 +43,19 @@ void FrameRect(TBitmap& surface, const TRect& rect, TColor color) {
   FillRect(surface, TRect{rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, color);
 }
 
-void ForEllipseRows(const TRect& rect, int top, int bottom, const EllipseRowFn& row) {
+namespace {
+
+// A box given right to left or bottom to top is the same box: its edges
+// are ordered first, as the platform's ellipse drawing does.
+TRect OrderedBox(const TRect& box) {
+  return TRect{std::min(box.Left, box.Right), std::min(box.Top, box.Bottom), std::max(box.Left, box.Right),
+               std::max(box.Top, box.Bottom)};
+}
+
+}  // namespace
+
+void ForEllipseRows(const TRect& box, int top, int bottom, const EllipseRowFn& row) {
+  const TRect rect = OrderedBox(box);
   const int64_t w = static_cast<int64_t>(rect.Right) - rect.Left;
   const int64_t h = static_cast<int64_t>(rect.Bottom) - rect.Top;
   auto emptyRows = [&] {
@@ -102,7 +114,7 @@ void ForEllipseRows(const TRect& rect, int top, int bottom, const EllipseRowFn& 
 void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen) {
   uint32_t fillRgb = ResolveColor(fill) & 0xFFFFFF;
   uint32_t penRgb = ResolveColor(pen) & 0xFFFFFF;
-  TRect c = Clip(rect, surface);
+  TRect c = Clip(OrderedBox(rect), surface);
   if (c.Left >= c.Right) return;
   auto paint = [&](int y, int64_t x0, int64_t x1, uint32_t rgb) {
     x0 = std::max<int64_t>(x0, c.Left);

@@ -15,18 +15,7 @@
 namespace qv {
 namespace {
 
-using test::At;
-using test::Grey;
-using test::Make;
-using test::Px;
-using test::Solid;
-
-TBitmap Apply(const TBitmap& picture, const std::function<void(TProEffectImage&)>& effect) {
-  TProEffectImage image;
-  image.AssignBitmap(picture);
-  effect(image);
-  return *image.PictureBitmap();
-}
+using namespace test;  // the small pictures and Apply
 
 TBitmap Sized(int w, int h) {
   TBitmap b;
@@ -37,7 +26,7 @@ TBitmap Sized(int w, int h) {
 
 Px FromSample(TSample s) { return {s.Blue, s.Green, s.Red}; }
 
-TEST(SmoothResize, DocumentedFractions) {
+TEST(SmoothResize, ReductionWeighsTheFourNearestPixelsInFixedPoint) {
   // Grey level 10 (x + y): pixel (1, 1) of the 5 x 5 reduction lies at
   // sx = sy = 58982, between source pixels 1 and 2 with fraction 26214:
   // weights TL 1311, TR 5243, BL 5244, BR 20970 on 20, 30, 30, 40 give
@@ -51,7 +40,8 @@ TEST(SmoothResize, DocumentedFractions) {
 
 TEST(Tile, TwoByTwoTilesOfTheReducedPicture) {
   const TBitmap picture = Make(12, 10, [](int x, int y) { return Px{x * 20, y * 25, (x * y * 3) % 256}; });
-  // The 6 x 5 reduction, worked from the fixed-point rule by a separate script.
+  // The 6 x 5 reduction, worked from the fixed-point rule by
+  // reference/geometric_reference.py tile.
   const Px reduced[5][6] = {
       {{0, 0, 0}, {36, 0, 0}, {73, 0, 0}, {109, 0, 0}, {146, 0, 0}, {183, 0, 0}},
       {{0, 44, 0}, {36, 44, 9}, {73, 44, 19}, {109, 44, 29}, {146, 44, 39}, {183, 44, 49}},
@@ -83,7 +73,7 @@ TEST(Tile, OneTileIsTheResampleNotTheIdentity) {
   EXPECT_EQ(At(out, 0, 0), Grey(0));
 }
 
-TEST(WrappedSample, DocumentedPoints) {
+TEST(WrappedSample, WeighsNeighboursAndWrapsAtTheEdges) {
   const int W = 5, H = 4;
   TBitmap s = Make(W, H, [](int x, int y) { return Grey(10 * x + 50 * y); });
   // Integral point: the pixel itself.
@@ -108,7 +98,7 @@ TEST(WrappedSample, FarCoordinatesWrapAndHugeOnesAreInvalid) {
   EXPECT_THROW(WrappedSample(s, 1e30f, 0.0f), EInvalidOp);
 }
 
-TEST(PolarAngle, DocumentedAngles) {
+TEST(PolarAngle, AnglesOfTheAxesAndDiagonals) {
   EXPECT_EQ(PolarAngle(0, 0), -1.5707964f);
   EXPECT_EQ(PolarAngle(0, 2), 1.5707964f);
   EXPECT_EQ(PolarAngle(1, 1), static_cast<float>(kPi / 4));
@@ -158,7 +148,8 @@ TEST(Twist, HugeAmountTurnsByAQuarter) {
 
 TEST(Twist, SourceJustAboveTheTopEdgeMirrorsItsRowWeights) {
   // On a 5 x 5 picture pixel (0, 0) turns to the source point
-  // (3.9999995, -2.4e-7) in float arithmetic (worked by a separate script):
+  // (3.9999995, -2.4e-7) in float arithmetic (reference/geometric_reference.py
+  // twist works it out):
   // the negative row coordinate gives row 0 the weight 2.4e-7 and row 1
   // the rest, so the pixel comes from (4, 1), not from the corner (4, 0).
   const TBitmap picture = test::Pattern(5, 5);
@@ -202,10 +193,24 @@ TEST(SpotLight, EllipseOverTheWholePictureKeepsItsInside) {
 }
 
 TEST(SpotLight, SpotOutsideThePictureBlackensEverything) {
-  for (TRect spot : {TRect{20, 20, 40, 40}, TRect{5, 5, 2, 2}}) {
+  for (TRect spot : {TRect{20, 20, 40, 40}, TRect{-9, -9, -2, -2}, TRect{3, 3, 3, 6}}) {
     TBitmap out = Apply(test::Pattern(9, 7), [=](auto& i) { i.Effect_SpotLight(0, spot); });
     for (int y = 0; y < 7; ++y)
       for (int x = 0; x < 9; ++x) ASSERT_EQ(At(out, x, y), Grey(0)) << x << "," << y;
+  }
+}
+
+TEST(SpotLight, ReversedSpotIsTheSameEllipseAsTheOrderedOne) {
+  // As the platform's ellipse drawing does, the box's edges are ordered
+  // first: a spot given right to left or bottom to top is the same spot.
+  const TBitmap picture = test::Pattern(9, 7);
+  const TBitmap ordered = Apply(picture, [](auto& i) { i.Effect_SpotLight(40, TRect{1, 1, 8, 6}); });
+  const TBitmap centre = Apply(Solid(1, 1, At(picture, 4, 3)), [](auto& i) { i.Effect_Darkness(40); });
+  EXPECT_EQ(At(ordered, 4, 3), At(centre, 0, 0));  // the spot shows the darkened picture
+  for (TRect reversed : {TRect{8, 1, 1, 6}, TRect{1, 6, 8, 1}, TRect{8, 6, 1, 1}}) {
+    TBitmap out = Apply(picture, [=](auto& i) { i.Effect_SpotLight(40, reversed); });
+    EXPECT_TRUE(test::SamePixels(out, ordered)) << reversed.Left << "," << reversed.Top << ","
+                                                << reversed.Right << "," << reversed.Bottom;
   }
 }
 

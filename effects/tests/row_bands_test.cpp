@@ -23,12 +23,7 @@ class RowBands : public ::testing::Test {
   }
 };
 
-TBitmap Apply(const TBitmap& picture, const std::function<void(TProEffectImage&)>& effect) {
-  TProEffectImage image;
-  image.AssignBitmap(picture);
-  effect(image);
-  return *image.PictureBitmap();
-}
+using test::Apply;
 
 TEST_F(RowBands, SkipRandomLandsWhereSingleDrawsDo) {
   for (uint64_t n : {0ull, 1ull, 2ull, 3ull, 1000ull, 123457ull}) {
