@@ -1,6 +1,7 @@
 #include "effects/halftone_lookup.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 
 #include "imaging/halftone.h"
@@ -79,43 +80,63 @@ std::vector<int> Survivors(const Box& box, const std::vector<int>& candidates) {
 
 }  // namespace
 
-// The cube is halved along every channel again and again down to the cells;
-// each part keeps only the survivors of the part that holds it: an entry
-// that cannot be nearest anywhere in the larger part cannot be nearest in a
-// piece of it.
+// The cells are slices of each channel's range. Any slicing gives the same
+// answers; this one cuts where the nearest level of the palette's colour
+// cube (multiples of 51) changes and then into slices of at most eight
+// values, so that in most cells one entry is nearest for every colour. The
+// survivors of a cell are found among those of its block of whole levels
+// (an entry that cannot be nearest anywhere in the block cannot be nearest
+// in a part of it).
 THalftoneLookup::THalftoneLookup() {
-  std::vector<std::vector<int>> cellEntries(static_cast<size_t>(kCells) * kCells * kCells);
-  auto refine = [&](auto& self, const Box& box, const std::vector<int>& candidates) -> void {
-    const std::vector<int> kept = Survivors(box, candidates);
-    const int side = box.hi[0] - box.lo[0] + 1;
-    if (side == 1 << kShift) {
-      const size_t cell = (static_cast<size_t>(box.lo[0] >> kShift) * kCells + (box.lo[1] >> kShift)) *
-                              kCells + (box.lo[2] >> kShift);
-      cellEntries[cell] = kept;
-      return;
-    }
-    const int half = side / 2;
-    for (int part = 0; part < 8; ++part) {
-      Box piece = box;
-      for (int k = 0; k < 3; ++k) {
-        piece.lo[k] = box.lo[k] + (part >> k & 1) * half;
-        piece.hi[k] = piece.lo[k] + half - 1;
-      }
-      self(self, piece, kept);
-    }
+  struct Slice {
+    int lo, hi;
   };
+  std::vector<std::vector<Slice>> levels(6);
+  std::array<int, 256> sliceOf{};
+  int slices = 0;
+  for (int level = 0; level < 6; ++level) {
+    const int lo = std::max(0, 51 * level - 25), hi = std::min(255, 51 * level + 25);
+    const int length = hi - lo + 1, parts = (length + 7) / 8;
+    for (int i = 0; i < parts; ++i) {
+      const Slice slice{lo + length * i / parts, lo + length * (i + 1) / parts - 1};
+      levels[level].push_back(slice);
+      for (int v = slice.lo; v <= slice.hi; ++v) sliceOf[v] = slices;
+      ++slices;
+    }
+  }
+  for (int v = 0; v < 256; ++v) {
+    red_[v] = static_cast<uint32_t>(sliceOf[v] * slices * slices);
+    green_[v] = static_cast<uint32_t>(sliceOf[v] * slices);
+    blue_[v] = static_cast<uint32_t>(sliceOf[v]);
+  }
+
   std::vector<int> all(256);
   for (int e = 0; e < 256; ++e) all[e] = e;
-  refine(refine, Box{{0, 0, 0}, {255, 255, 255}}, all);
-
   const auto& palette = HalftonePalette();
-  start_.reserve(cellEntries.size() + 1);
-  for (const auto& list : cellEntries) {
-    start_.push_back(static_cast<uint32_t>(entries_.size()));
-    for (const int e : list)
-      entries_.push_back({palette[e].Red, palette[e].Green, palette[e].Blue, static_cast<uint8_t>(e)});
-  }
-  start_.push_back(static_cast<uint32_t>(entries_.size()));
+  cells_.assign(static_cast<size_t>(slices) * slices * slices, 0);
+  for (int r = 0; r < 6; ++r)
+    for (int g = 0; g < 6; ++g)
+      for (int b = 0; b < 6; ++b) {
+        const Box block{{levels[r].front().lo, levels[g].front().lo, levels[b].front().lo},
+                        {levels[r].back().hi, levels[g].back().hi, levels[b].back().hi}};
+        const std::vector<int> near = Survivors(block, all);
+        for (const Slice& sr : levels[r])
+          for (const Slice& sg : levels[g])
+            for (const Slice& sb : levels[b]) {
+              const std::vector<int> kept = Survivors(Box{{sr.lo, sg.lo, sb.lo}, {sr.hi, sg.hi, sb.hi}}, near);
+              uint32_t& cell = cells_[red_[sr.lo] + green_[sg.lo] + blue_[sb.lo]];
+              // At least one entry survives (the nearest for any colour of
+              // the cell), at most the 256 of the palette.
+              cell = static_cast<uint32_t>(kept.size());
+              if (kept.size() == 1) {
+                cell |= static_cast<uint32_t>(kept[0]) << kCountBits;
+                continue;
+              }
+              cell |= static_cast<uint32_t>(entries_.size()) << kCountBits;
+              for (const int e : kept)
+                entries_.push_back({palette[e].Red, palette[e].Green, palette[e].Blue, static_cast<uint8_t>(e)});
+            }
+      }
 }
 
 const THalftoneLookup& THalftoneLookup::Instance() {
