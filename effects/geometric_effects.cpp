@@ -134,10 +134,23 @@ class Sampler {
       // Every weight is 0 or at least 2^-20, a float with 24 bits, so every
       // product channel x weight and every partial sum (a float below 2^10
       // made of them) is a multiple of 2^-43 below 2^10: the double sum is
-      // exact, and rounding it to float is the rule's one rounding.
-      for (int t = 0; t < 4; ++t)
-        for (int c = 0; c < 3; ++c)
-          sum[c] = static_cast<float>(static_cast<double>(sum[c]) + kByteValue.of[taps[t][c]] * w[t]);
+      // exact, and rounding it to float is the rule's one rounding. Blue and
+      // green share one pair of double lanes, red has the other: the lanes
+      // do the very same double operations and float roundings.
+      __m128d blueGreen = _mm_setzero_pd(), red = _mm_setzero_pd();
+      for (int t = 0; t < 4; ++t) {
+        const __m128d weight = _mm_set1_pd(w[t]);
+        const __m128d bg = _mm_set_pd(kByteValue.of[taps[t][1]], kByteValue.of[taps[t][0]]);
+        const __m128d r = _mm_set_sd(kByteValue.of[taps[t][2]]);
+        blueGreen = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_add_pd(blueGreen, _mm_mul_pd(bg, weight))));
+        red = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_add_pd(red, _mm_mul_pd(r, weight))));
+      }
+      const __m128i bytes = _mm_cvtps_epi32(_mm_movelh_ps(_mm_cvtpd_ps(blueGreen), _mm_cvtpd_ps(red)));
+      TSample s;
+      s.Blue = static_cast<uint8_t>(_mm_cvtsi128_si32(bytes));
+      s.Green = static_cast<uint8_t>(_mm_extract_epi16(bytes, 2));
+      s.Red = static_cast<uint8_t>(_mm_extract_epi16(bytes, 4));
+      return s;
     } else {
       for (int t = 0; t < 4; ++t)
         for (int c = 0; c < 3; ++c) sum[c] = AddProduct(sum[c], taps[t][c], w[t]);
