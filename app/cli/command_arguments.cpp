@@ -31,7 +31,11 @@ std::string ColorKey(std::string_view name) {
   return key;
 }
 
-std::string Quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+std::string Quoted(std::string_view text) {
+  std::string quoted(1, '\'');
+  quoted.append(text).push_back('\'');
+  return quoted;
+}
 
 bool ParseInt(std::string_view text, int32_t& value) {
   const char* end = text.data() + text.size();

@@ -29,7 +29,7 @@ constexpr const char* kHelpHint = "Try 'quorvane --help'.";
 
 constexpr const char* kExamples = R"(Examples:
   quorvane render --first clNavy --second "Sky Blue" --kind Horizonal sky.bmp
-  quorvane render --first #204080 --second clBtnFace --reverse --dpi 144 big.bmp
+  quorvane render --first "#204080" --second clBtnFace --reverse --dpi 144 big.bmp
   quorvane effect sky.bmp framed.bmp GrayScale Contrast:40 SpotLight:64:10,10,874,136
   quorvane apply --first clMaroon --second clCream toolbar.bmp
   quorvane apply --picture framed.bmp toolbar.bmp
