@@ -217,6 +217,25 @@ TEST_F(WineCommandLine, TheWindowProgramWithArgumentsRunsTheCommandWithoutAWindo
   EXPECT_EQ(Run(exe + L" --version").Out, "Quorvane 1.0.0\r\n");
 }
 
+TEST_F(WineCommandLine, TypingQuorvaneAloneOpensTheWindowAndReturns) {
+  ASSERT_EQ(FindWindowW(nullptr, L"Quorvane"), nullptr);
+  const Result r = Run(L"cmd /c quorvane");
+  EXPECT_EQ(r.Code, 0u) << r.Err;
+  EXPECT_EQ(r.Out, "");
+  HWND window = nullptr;
+  for (int i = 0; i < 200 && !window; ++i) {
+    Sleep(50);
+    window = FindWindowW(nullptr, L"Quorvane");
+  }
+  ASSERT_NE(window, nullptr) << "quorvane.com started quorvane.exe";
+  DWORD pid = 0;
+  GetWindowThreadProcessId(window, &pid);
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  EXPECT_EQ(WaitForSingleObject(process, 10000), WAIT_OBJECT_0);
+  CloseHandle(process);
+}
+
 TEST_F(WineCommandLine, ReadmeExamplesRunAsWritten) {
   const std::vector<std::string> lines =
       test::ReadmeCommandLines(std::string(QV_SOURCE_DIR) + "/README.md");
