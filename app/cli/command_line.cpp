@@ -270,6 +270,11 @@ int RunCommandLine(const std::vector<std::string>& args, TToolbarRecord* record,
       ->required()
       ->type_name("NAME[:ARGS]");
 
+  // "/?" is how Windows programs are asked for their help.
+  if (args.size() == 1 && args[0] == "/?") {
+    out << app.help("", CLI::AppFormatMode::All);
+    return kExitSucceeded;
+  }
   if (!args.empty() && !args[0].empty() && args[0][0] != '-') {
     bool known = false;
     for (const CLI::App* command : app.get_subcommands({}))

@@ -305,6 +305,7 @@ TEST_F(CommandLine, HelpListsEveryCommandAndOptionAndVersionPrintsIt) {
     EXPECT_NE(help.Out.find(word), std::string::npos) << word;
   for (const TEffectInfo& e : PublishedEffects())
     EXPECT_NE(help.Out.find(std::string(e.Name).substr(7)), std::string::npos) << e.Name;
+  EXPECT_EQ(Run({"/?"}).Out, help.Out);
   const Result version = Run({"--version"});
   EXPECT_EQ(version.Code, 0);
   EXPECT_EQ(version.Out, "Quorvane 1.0.0\n");
