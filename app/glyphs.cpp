@@ -5,6 +5,8 @@
 #include <numbers>
 #include <vector>
 
+#include "app/segment_distance.h"
+
 namespace qv {
 
 namespace {
@@ -19,15 +21,6 @@ Rgb Mix(Rgb a, Rgb b, double t) {
 
 constexpr Rgb kWhite{255, 255, 255};
 constexpr Rgb kBlack{0, 0, 0};
-
-// Distance from p to the segment ab, all in glyph units (0..1).
-double SegmentDistance(double px, double py, double ax, double ay, double bx, double by) {
-  const double dx = bx - ax, dy = by - ay;
-  double t = ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy);
-  t = std::clamp(t, 0.0, 1.0);
-  const double qx = ax + t * dx - px, qy = ay + t * dy - py;
-  return std::sqrt(qx * qx + qy * qy);
-}
 
 struct Segment {
   double ax, ay, bx, by;

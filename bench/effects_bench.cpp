@@ -2,7 +2,7 @@
 // size (885 x 147) and at 2048 x 2048. Each iteration runs the effect through
 // the control, frame included, on a fresh copy of the same picture.
 //
-// Built with QV_WITH_OPENCV (effects/bench.cmake), the same run also
+// Built with QV_WITH_OPENCV (effects_opencv_bench), the same run also
 // measures the nearest OpenCV analogue of the effects that have one, on one
 // thread like the effects themselves.
 #include <benchmark/benchmark.h>

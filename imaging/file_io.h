@@ -1,5 +1,5 @@
 // Whole-file reads and writes with the program's file error messages. Paths
-// are UTF-8; the platform half (file_io_posix.cpp, file_io_win32.cpp) turns
+// are UTF-8; the platform half (posix/ or win32/, chosen by the build) turns
 // them into what the system wants and supplies the system's own message
 // text for a failure.
 #pragma once

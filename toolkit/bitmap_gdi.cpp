@@ -46,6 +46,10 @@ TBitmap CaptureWindow(HWND window, bool withFrame) {
     GetClientRect(window, &r);
     MapWindowPoints(window, nullptr, reinterpret_cast<POINT*>(&r), 2);
   }
+  return CaptureScreen(r);
+}
+
+TBitmap CaptureScreen(const RECT& r) {
   const int w = r.right - r.left, h = r.bottom - r.top;
   TBitmap out;
   if (w <= 0 || h <= 0) return out;

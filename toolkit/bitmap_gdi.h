@@ -23,4 +23,8 @@ void DrawBitmap(HDC dc, const TBitmap& bitmap, int x, int y);
 // (screenshots in tests and tools).
 TBitmap CaptureWindow(HWND window, bool withFrame);
 
+// The same for a rectangle of the screen, with whatever windows lie there
+// (an open drop-down list is a window of its own).
+TBitmap CaptureScreen(const RECT& area);
+
 }  // namespace qv::win

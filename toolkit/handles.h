@@ -1,15 +1,17 @@
 // Owners of GDI and kernel handles. Each owner is move-only: a copy would
 // free the handle twice. Plain HWND/HDC/HFONT values elsewhere are
-// non-owning views; a field that owns a handle uses one of these types.
+// non-owning views; a field that owns a handle uses one of these types
+// (kernel handles: KernelHandle, shared with the core's file layer).
 #pragma once
 
 #include <utility>
 
+#include "imaging/win32/kernel_handle.h"
 #include "toolkit/win.h"
 
 namespace qv::win {
 
-// A GDI object (HFONT, HBITMAP, HBRUSH, HPEN) deleted with DeleteObject.
+// A GDI object (HFONT, HBITMAP, HBRUSH) deleted with DeleteObject.
 template <typename H>
 class GdiObject {
  public:
@@ -39,7 +41,6 @@ class GdiObject {
 using Font = GdiObject<HFONT>;
 using Bitmap = GdiObject<HBITMAP>;
 using Brush = GdiObject<HBRUSH>;
-using Pen = GdiObject<HPEN>;
 
 // A memory device context from CreateCompatibleDC, freed with DeleteDC.
 class MemoryDC {
@@ -73,21 +74,6 @@ class WindowDC {
  private:
   HWND window_;
   HDC dc_;
-};
-
-// BeginPaint/EndPaint for one WM_PAINT.
-class PaintDC {
- public:
-  explicit PaintDC(HWND window) : window_(window) { BeginPaint(window_, &ps_); }
-  PaintDC(const PaintDC&) = delete;
-  PaintDC& operator=(const PaintDC&) = delete;
-  ~PaintDC() { EndPaint(window_, &ps_); }
-  HDC Get() const { return ps_.hdc; }
-  const RECT& Dirty() const { return ps_.rcPaint; }
-
- private:
-  HWND window_;
-  PAINTSTRUCT ps_{};
 };
 
 // Selects an object into a DC and puts the previous one back: a DC must not
@@ -124,24 +110,6 @@ class RegKey {
 
  private:
   HKEY key_ = nullptr;
-};
-
-// A kernel handle (file, process, event) closed with CloseHandle.
-class KernelHandle {
- public:
-  KernelHandle() = default;
-  explicit KernelHandle(HANDLE handle) : handle_(handle) {}
-  KernelHandle(KernelHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-  KernelHandle& operator=(KernelHandle&&) = delete;
-  KernelHandle(const KernelHandle&) = delete;
-  KernelHandle& operator=(const KernelHandle&) = delete;
-  ~KernelHandle() {
-    if (handle_ && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
-  }
-  HANDLE Get() const { return handle_; }
-
- private:
-  HANDLE handle_ = nullptr;
 };
 
 }  // namespace qv::win

@@ -1,15 +1,14 @@
-// Conversions between the program's UTF-8 strings and the wide strings of
-// the Win32 API.
+// Text in the forms the Win32 API wants: wide strings (the core's Windows
+// half converts them), and the ANSI bytes the registry value is written in.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace qv::win {
+#include "imaging/win32/wide_text.h"
 
-std::wstring Widen(std::string_view utf8);
-std::string Narrow(std::wstring_view wide);
+namespace qv::win {
 
 // The text in the system's ANSI code page, or nothing when some character
 // has no exact representation there (a best-fit substitute would name a

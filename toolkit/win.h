@@ -1,14 +1,8 @@
-// The one place that includes <windows.h>, so every Win32 file sees the same
-// declarations (wide APIs, no min/max macros).
+// <windows.h> and the common controls for the window layer.
 #pragma once
 
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
+#include "imaging/win32/windows_header.h"
+
 #include <commctrl.h>
 
 // <windows.h> maps DrawText to DrawTextW by macro, which would rename the

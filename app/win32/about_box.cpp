@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "app/win32/about_logo.h"
+#include "app/about_logo.h"
 #include "toolkit/dpi.h"
 #include "toolkit/handles.h"
 #include "toolkit/text.h"

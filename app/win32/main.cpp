@@ -15,18 +15,20 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // command, no window.
   if (win::HasCommandArguments()) return win::RunCommandLineOnConsole(true);
 
-  // 1. The application: DPI awareness (the manifest asks for it too), the
-  //    common controls, and the platform's text and system colours for the
-  //    drawing code.
+  // Before any window exists: windows created earlier would keep the
+  // system's scaling (the manifest asks for awareness too), the colour boxes
+  // and the status bar need their common-control classes, and the drawing
+  // code gets the platform's text and system colours.
   win::EnableDpiAwareness();
   INITCOMMONCONTROLSEX icc{sizeof(icc), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES | ICC_BAR_CLASSES};
   InitCommonControlsEx(&icc);
   win::InstallPlatformServices();
-  // 2 and 3. The main window carries the taskbar button (WS_EX_APPWINDOW);
-  //    the application title is the caption of the error boxes.
+  // The caption of every error box. (The main window carries the taskbar
+  // button itself, WS_EX_APPWINDOW: there is no hidden application window.)
   win::SetApplicationTitle(L"Quorvane");
 
-  // 4. The main window; FormCreate runs at the end of its creation.
+  // The main window; FormCreate runs at the end of its creation. A failure
+  // there has been reported in a message box, and the program ends.
   TForm1 form;
   Form1 = &form;
   bool built = false;
@@ -36,12 +38,14 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   });
   if (!built) return 1;
 
-  // 5. The About window, hidden until About is clicked.
+  // The About window is made now and stays hidden, so that About shows it
+  // at once; without it About does nothing rather than fail.
   TAboutBox about;
   win::Dispatch([&] { about.Create(instance); });
   AboutBox = about.Handle() ? &about : nullptr;
 
-  // 6. Show and run until the main window closes.
+  // Show the main window and run until it closes; the forms are gone from
+  // the globals before their objects are.
   form.Show();
   const int code = win::RunMessageLoop();
   AboutBox = nullptr;

@@ -150,7 +150,7 @@ TEST_F(LabelFXTest, FourPassesOverATransparentLabel) {
   TBitmap canvas = Canvas(0x646464);
   label.Paint(canvas);
 
-  // Worked by an independent script from the description of the passes.
+  // The four passes worked out by reference/label_glow_reference.py.
   const std::vector<std::vector<int>> fourPasses = {
       {5, 18, 29, 16, 6, 2, 0, 0},   {18, 52, 91, 35, 13, 4, 1, 0},
       {29, 91, 58, 29, 12, 4, 1, 0}, {16, 35, 29, 17, 8, 3, 1, 0},

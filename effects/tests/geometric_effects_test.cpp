@@ -14,18 +14,7 @@
 namespace qv {
 namespace {
 
-using test::At;
-using test::Grey;
-using test::Make;
-using test::Px;
-using test::Solid;
-
-TBitmap Apply(const TBitmap& picture, const std::function<void(TProEffectImage&)>& effect) {
-  TProEffectImage image;
-  image.AssignBitmap(picture);
-  effect(image);
-  return *image.PictureBitmap();
-}
+using namespace test;  // the small pictures and Apply
 
 TBitmap Sized(int w, int h) {
   TBitmap b;
@@ -36,7 +25,7 @@ TBitmap Sized(int w, int h) {
 
 Px FromSample(TSample s) { return {s.Blue, s.Green, s.Red}; }
 
-TEST(SmoothResize, DocumentedFractions) {
+TEST(SmoothResize, ReductionWeighsTheFourNearestPixelsInFixedPoint) {
   // Grey level 10 (x + y): pixel (1, 1) of the 5 x 5 reduction lies at
   // sx = sy = 58982, between source pixels 1 and 2 with fraction 26214:
   // weights TL 1311, TR 5243, BL 5244, BR 20970 on 20, 30, 30, 40 give
@@ -50,7 +39,8 @@ TEST(SmoothResize, DocumentedFractions) {
 
 TEST(Tile, TwoByTwoTilesOfTheReducedPicture) {
   const TBitmap picture = Make(12, 10, [](int x, int y) { return Px{x * 20, y * 25, (x * y * 3) % 256}; });
-  // The 6 x 5 reduction, worked from the fixed-point rule by a separate script.
+  // The 6 x 5 reduction, worked from the fixed-point rule by
+  // reference/geometric_reference.py tile.
   const Px reduced[5][6] = {
       {{0, 0, 0}, {36, 0, 0}, {73, 0, 0}, {109, 0, 0}, {146, 0, 0}, {183, 0, 0}},
       {{0, 44, 0}, {36, 44, 9}, {73, 44, 19}, {109, 44, 29}, {146, 44, 39}, {183, 44, 49}},
@@ -82,7 +72,7 @@ TEST(Tile, OneTileIsTheResampleNotTheIdentity) {
   EXPECT_EQ(At(out, 0, 0), Grey(0));
 }
 
-TEST(WrappedSample, DocumentedPoints) {
+TEST(WrappedSample, WeighsNeighboursAndWrapsAtTheEdges) {
   const int W = 5, H = 4;
   TBitmap s = Make(W, H, [](int x, int y) { return Grey(10 * x + 50 * y); });
   // Integral point: the pixel itself.
@@ -107,7 +97,7 @@ TEST(WrappedSample, FarCoordinatesWrapAndHugeOnesAreInvalid) {
   EXPECT_THROW(WrappedSample(s, 1e30f, 0.0f), EInvalidOp);
 }
 
-TEST(PolarAngle, DocumentedAngles) {
+TEST(PolarAngle, AnglesOfTheAxesAndDiagonals) {
   EXPECT_EQ(PolarAngle(0, 0), -1.5707964f);
   EXPECT_EQ(PolarAngle(0, 2), 1.5707964f);
   EXPECT_EQ(PolarAngle(1, 1), static_cast<float>(kPi / 4));
@@ -157,7 +147,8 @@ TEST(Twist, HugeAmountTurnsByAQuarter) {
 
 TEST(Twist, SourceJustAboveTheTopEdgeMirrorsItsRowWeights) {
   // On a 5 x 5 picture pixel (0, 0) turns to the source point
-  // (3.9999995, -2.4e-7) in float arithmetic (worked by a separate script):
+  // (3.9999995, -2.4e-7) in float arithmetic (reference/geometric_reference.py
+  // twist works it out):
   // the negative row coordinate gives row 0 the weight 2.4e-7 and row 1
   // the rest, so the pixel comes from (4, 1), not from the corner (4, 0).
   const TBitmap picture = test::Pattern(5, 5);

@@ -11,18 +11,7 @@
 namespace qv {
 namespace {
 
-using test::At;
-using test::Grey;
-using test::Make;
-using test::Px;
-using test::Solid;
-
-TBitmap Apply(const TBitmap& picture, const std::function<void(TProEffectImage&)>& effect) {
-  TProEffectImage image;
-  image.AssignBitmap(picture);
-  effect(image);
-  return *image.PictureBitmap();
-}
+using namespace test;  // the small pictures and Apply
 
 // Runs an effect that must fail with the scan-line error and checks the
 // picture survived it.

@@ -1,10 +1,13 @@
-// Small 24-bit pictures for the effect tests.
+// Small 24-bit pictures for the effect tests, and running an effect on one.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <functional>
 #include <ostream>
 
+#include "effects/effect_image.h"
 #include "imaging/bitmap.h"
 
 namespace qv::test {
@@ -59,6 +62,16 @@ inline bool SamePixels(const TBitmap& a, const TBitmap& b) {
     for (int x = 0; x < a.Width(); ++x)
       if (!(At(a, x, y) == At(b, x, y))) return false;
   return true;
+}
+
+// Runs one effect through the control on a copy of the picture and returns
+// what the control then shows, which is always a 24-bit picture.
+inline TBitmap Apply(const TBitmap& picture, const std::function<void(TProEffectImage&)>& effect) {
+  TProEffectImage image;
+  image.AssignBitmap(picture);
+  effect(image);
+  EXPECT_EQ(image.PictureBitmap()->PixelFormat(), TPixelFormat::pf24bit);
+  return *image.PictureBitmap();
 }
 
 }  // namespace qv::test

@@ -23,7 +23,7 @@ TBitmap Rendered(int w, int h) {
   return b;
 }
 
-TEST(EncodeBmp, PreviewSizedSurfaceGivesTheDocumentedHeader) {
+TEST(EncodeBmp, PreviewSizedSurfaceGivesThe54ByteHeaderFieldByField) {
   TBitmap b = Rendered(885, 147);
   auto file = EncodeBmp(b);
   ASSERT_EQ(file.size(), 390486u);

@@ -5,17 +5,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <deque>
 #include <string>
 #include <vector>
 
-#include "app/win32/about_logo.h"
+#include "app/about_logo.h"
 #include "imaging/bmp.h"
 #include "toolkit/bitmap_gdi.h"
 #include "toolkit/dpi.h"
 #include "toolkit/gdi_text.h"
 #include "toolkit/handles.h"
+#include "toolkit/tests/window_testing.h"
 
 namespace qv {
 namespace {
@@ -303,14 +303,10 @@ TEST_F(AboutBoxTest, ShowingAgainKeepsTheAddressLinesColour) {
   EXPECT_EQ(about.Handle(), first);
 }
 
-TEST_F(AboutBoxTest, TitleAndPanelLookAsDescribedAndAScreenshotIsWritten) {
+TEST_F(AboutBoxTest, PanelIsBevelledTitleIsShadowedAndAScreenshotIsWritten) {
   ShowWindow(about.Handle(), SW_SHOW);
   UpdateWindow(about.Handle());
-  MSG msg;
-  for (int i = 0; i < 20; ++i) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-    Sleep(10);
-  }
+  testing::PumpMessages(200);
 
   // The panel: lowered outer and raised inner bevel, each 2 pixels at 96 dpi.
   const Picture panel = Render(about.Panel1);
@@ -338,9 +334,7 @@ TEST_F(AboutBoxTest, TitleAndPanelLookAsDescribedAndAScreenshotIsWritten) {
 
   const TBitmap shot = win::CaptureWindow(about.Handle(), true);
   ASSERT_FALSE(shot.Empty());
-  const char* out = std::getenv("QV_TEST_OUTPUT");
-  const std::string dir = out ? out : ".";
-  SaveBitmapToFile(shot, dir + "/about_box_" + std::to_string(dpi) + "dpi.bmp");
+  testing::SaveScreenshot(shot, "about_box_" + std::to_string(dpi) + "dpi.bmp");
   ShowWindow(about.Handle(), SW_HIDE);
 }
 

@@ -12,7 +12,6 @@
 #include "app/background_store.h"
 #include "app/win32/about_box.h"
 #include "app/win32/main_form.h"
-#include "app/win32/tests/png_writer.h"
 #include "app/win32/tests/window_driver.h"
 #include "imaging/bmp.h"
 #include "imaging/exceptions.h"
@@ -21,6 +20,7 @@
 #include "toolkit/dpi.h"
 #include "toolkit/errors.h"
 #include "toolkit/gdi_text.h"
+#include "toolkit/tests/window_testing.h"
 #include "toolkit/text.h"
 
 namespace qv {
@@ -40,20 +40,8 @@ class WindowsEnvironment : public ::testing::Environment {
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new WindowsEnvironment);
 
-// Runs the message loop for a while; true when it met WM_QUIT.
-bool Pump(int ms = 100) {
-  const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-  MSG msg;
-  while (GetTickCount() < end) {
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      if (msg.message == WM_QUIT) return true;
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(5);
-  }
-  return false;
-}
+using testing::PumpMessages;
+using testing::SaveScreenshot;
 
 std::string TempPath(const std::string& name) {
   wchar_t dir[MAX_PATH];
@@ -86,7 +74,7 @@ class MainWindow : public ::testing::Test {
     };
     form.Build();
     form.Show();
-    Pump();
+    PumpMessages(100);
   }
   void TearDown() override { win::SetErrorReporter(nullptr); }
 
@@ -100,6 +88,22 @@ class MainWindow : public ::testing::Test {
   void ClickWithHelper(HWND button, std::function<void()> helper) {
     Helper h(std::move(helper));
     SendMessageW(button, BM_CLICK, 0, 0);
+  }
+  // Clicks the button, names the file in the dialog with that title and
+  // returns the text of the error box that follows, closing it with OK.
+  std::wstring ErrorAfterChoosing(HWND button, const std::wstring& dialogTitle,
+                                  const std::string& path) {
+    std::wstring shown;
+    ClickWithHelper(button, [&] {
+      HWND dialog = WaitForDialog(GetCurrentProcessId(), dialogTitle);
+      ASSERT_NE(dialog, nullptr);
+      FillFileDialog(dialog, win::Widen(path));
+      HWND box = WaitForDialog(GetCurrentProcessId(), L"Quorvane");
+      ASSERT_NE(box, nullptr);
+      shown = MessageBoxText(box);
+      PressOk(box);
+    });
+    return shown;
   }
 
   TForm1 form;
@@ -218,7 +222,7 @@ TEST_F(MainWindow, EachUserChangeRendersOnceAndLeavesTheStatusAlone) {
   for (const Step& step : steps) {
     const int before = form.RenderCount();
     step.act();
-    Pump(20);
+    PumpMessages(20);
     EXPECT_EQ(form.RenderCount(), before + 1) << step.what;
     EXPECT_EQ(form.StatusText(), status) << step.what;
   }
@@ -241,7 +245,7 @@ TEST_F(MainWindow, SettingTheBoxesFromCodeRendersNothing) {
   form.colorselect2.Box().SetSelected(0x00FF00);
   form.srdgrp1.SetItemIndex(1);
   form.chk1.SetChecked(true);
-  Pump(20);
+  PumpMessages(20);
   EXPECT_EQ(form.RenderCount(), before);
   EXPECT_EQ(Bgr(Preview(), 0, 0), 0xF0CAA6u);
 }
@@ -278,17 +282,8 @@ TEST_F(MainWindow, RefusedRegistryShowsTheErrorAsIsAndKeepsTheFile) {
   refuseRegistry = true;
   const std::string path = TempPath("qv_refused.bmp");
   DeleteFileW(win::Widen(path).c_str());
-  std::wstring shown, caption;
-  ClickWithHelper(form.sbtbtn2.Handle(), [&] {
-    HWND dialog = WaitForDialog(GetCurrentProcessId(), L"Save Background");
-    ASSERT_NE(dialog, nullptr);
-    FillFileDialog(dialog, win::Widen(path));
-    HWND box = WaitForDialog(GetCurrentProcessId(), L"Quorvane");
-    ASSERT_NE(box, nullptr);
-    shown = MessageBoxText(box);
-    PressOk(box);
-  });
-  EXPECT_EQ(shown, L"Failed to set data for 'BackBitmapShell'");
+  EXPECT_EQ(ErrorAfterChoosing(form.sbtbtn2.Handle(), L"Save Background", path),
+            L"Failed to set data for 'BackBitmapShell'");
   EXPECT_EQ(FileBytes(path).size(), static_cast<size_t>(54 + RowBytes(Preview().Width(), 24) * Preview().Height()));
   EXPECT_EQ(form.StatusText(), "Quorvane is ready");
   EXPECT_TRUE(IsWindowEnabled(form.Handle())) << "the window works again after the box";
@@ -299,17 +294,8 @@ TEST_F(MainWindow, LoadReportsBrokenFilesWithAFullStopAndKeepsThePreview) {
   WriteBytes(path, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R',
                     0, 0, 0, 1, 0, 0, 0, 1, 8, 2, 0, 0, 0});
   const uint32_t before = Bgr(Preview(), 0, 0);
-  std::wstring shown;
-  ClickWithHelper(form.sbtbtn1.Handle(), [&] {
-    HWND dialog = WaitForDialog(GetCurrentProcessId(), L"Load Background");
-    ASSERT_NE(dialog, nullptr);
-    FillFileDialog(dialog, win::Widen(path));
-    HWND box = WaitForDialog(GetCurrentProcessId(), L"Quorvane");
-    ASSERT_NE(box, nullptr);
-    shown = MessageBoxText(box);
-    PressOk(box);
-  });
-  EXPECT_EQ(shown, L"Bitmap image is not valid.");
+  EXPECT_EQ(ErrorAfterChoosing(form.sbtbtn1.Handle(), L"Load Background", path),
+            L"Bitmap image is not valid.");
   EXPECT_EQ(form.StatusText(), "Quorvane is ready");
   EXPECT_EQ(Bgr(Preview(), 0, 0), before);
 }
@@ -402,21 +388,15 @@ TEST_F(MainWindow, MovingToAnotherDpiScalesTheWindowAndRendersAtTheNewSize) {
 
 TEST_F(MainWindow, ExitClosesTheWindow) {
   SendMessageW(form.sbtbtn5.Handle(), BM_CLICK, 0, 0);
-  EXPECT_TRUE(Pump(500)) << "the message loop ends";
+  EXPECT_TRUE(PumpMessages(500)) << "the message loop ends";
   EXPECT_FALSE(IsWindow(form.Handle()));
 }
 
 TEST_F(MainWindow, Screenshot) {
-  Pump(300);
+  PumpMessages(300);
   const TBitmap shot = win::CaptureWindow(form.Handle(), true);
   ASSERT_FALSE(shot.Empty());
-  const char* out = std::getenv("QV_TEST_OUTPUT");
-  if (!out) GTEST_SKIP() << "QV_TEST_OUTPUT is not set";
-  // The folder is a Unix path; Wine reaches it through drive Z:.
-  std::string dir = out;
-  if (!dir.empty() && dir[0] == '/') dir = "Z:" + dir;
-  const std::string file = dir + "/main_window_" + std::to_string(Dpi()) + "dpi.png";
-  EXPECT_TRUE(WritePng(shot, file)) << file;
+  SaveScreenshot(shot, "main_window_" + std::to_string(Dpi()) + "dpi.bmp");
 }
 
 }  // namespace

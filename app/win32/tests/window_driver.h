@@ -67,24 +67,38 @@ inline HWND ChildWithText(HWND root, const std::wstring& cls, const std::wstring
   });
 }
 
+// Checks the condition until it holds or the timeout has passed; true when
+// it held. The other process works meanwhile: tests wait for what they
+// expect to see rather than for a fixed time.
+inline bool WaitUntil(const std::function<bool()>& condition, int timeoutMs = 15000) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+  for (;;) {
+    if (condition()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
 // A visible top-level window of the process with that class (any class
-// when empty) and title;
-// waits for it up to the timeout.
+// when empty) and title; waits for it up to the timeout.
 inline HWND WaitForWindow(DWORD pid, const std::wstring& cls, const std::wstring& title,
                           int timeoutMs = 15000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < end) {
-    for (HWND w : TopLevelWindows()) {
-      DWORD owner = 0;
-      GetWindowThreadProcessId(w, &owner);
-      if ((pid == 0 || owner == pid) && IsWindowVisible(w) && (cls.empty() || ClassOf(w) == cls) &&
-          TextOf(w) == title) {
-        return w;
-      }
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return nullptr;
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND w : TopLevelWindows()) {
+          DWORD owner = 0;
+          GetWindowThreadProcessId(w, &owner);
+          if ((pid == 0 || owner == pid) && IsWindowVisible(w) &&
+              (cls.empty() || ClassOf(w) == cls) && TextOf(w) == title) {
+            found = w;
+            return true;
+          }
+        }
+        return false;
+      },
+      timeoutMs);
+  return found;
 }
 
 inline HWND WaitForDialog(DWORD pid, const std::wstring& title, int timeoutMs = 15000) {
@@ -93,23 +107,23 @@ inline HWND WaitForDialog(DWORD pid, const std::wstring& title, int timeoutMs = 
 
 // A visible window owned by `owner` (a message box over a dialog).
 inline HWND WaitForOwned(HWND owner, int timeoutMs = 15000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < end) {
-    for (HWND w : TopLevelWindows()) {
-      if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == owner) return w;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return nullptr;
+  HWND found = nullptr;
+  WaitUntil(
+      [&] {
+        for (HWND w : TopLevelWindows()) {
+          if (IsWindowVisible(w) && GetWindow(w, GW_OWNER) == owner) {
+            found = w;
+            return true;
+          }
+        }
+        return false;
+      },
+      timeoutMs);
+  return found;
 }
 
 inline bool WaitUntilGone(HWND window, int timeoutMs = 15000) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (std::chrono::steady_clock::now() < end) {
-    if (!IsWindow(window) || !IsWindowVisible(window)) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  return false;
+  return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }
 
 // Types the name into a common file dialog and presses its OK button

@@ -2,16 +2,16 @@
 // its size, driven by keyboard and mouse messages as a user would.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "controls/win32/colorbox_control.h"
 #include "imaging/exceptions.h"
+#include "toolkit/bitmap_gdi.h"
 #include "toolkit/gdi_text.h"
 #include "toolkit/handles.h"
 #include "toolkit/panel.h"
+#include "toolkit/tests/window_testing.h"
 
 namespace qv::win {
 namespace {
@@ -30,17 +30,7 @@ class Host : public TControl {
   }
 };
 
-void Pump(int milliseconds = 50) {
-  const DWORD end = GetTickCount() + milliseconds;
-  do {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    Sleep(5);
-  } while (static_cast<LONG>(end - GetTickCount()) > 0);
-}
+using testing::PumpMessages;
 
 RECT RectIn(HWND window, HWND parent) {
   RECT r;
@@ -87,7 +77,7 @@ struct MainWindowBoxes : ::testing::Test {
     second.Box().SetSelected(0xF0CAA6);
     SetForegroundWindow(form.Handle());
     UpdateWindow(form.Handle());
-    Pump();
+    PumpMessages(50);
   }
   void TearDown() override {
     SetTextRenderer(nullptr);
@@ -153,7 +143,7 @@ TEST_F(MainWindowBoxes, CaptionLabelsSitLeftOfTheBoxes) {
 TEST_F(MainWindowBoxes, SelectedFromCodeFiresNothing) {
   first.Box().SetSelected(0x0000FF);
   second.Box().SetSelected(static_cast<TColor>(0xFF00000F));
-  Pump();
+  PumpMessages(50);
   EXPECT_EQ(CurSel(first), 9);
   EXPECT_EQ(second.Box().Selected(), static_cast<TColor>(0xFF00000F));
   EXPECT_TRUE(events.empty());
@@ -162,18 +152,18 @@ TEST_F(MainWindowBoxes, SelectedFromCodeFiresNothing) {
 TEST_F(MainWindowBoxes, ArrowKeyFiresChangeOnce) {
   SendMessageW(first.Handle(), WM_KEYDOWN, VK_DOWN, 0);
   SendMessageW(first.Handle(), WM_KEYUP, VK_DOWN, 0);
-  Pump();
+  PumpMessages(50);
   EXPECT_EQ(events, std::vector<std::string>{"colorselect1"});
   EXPECT_EQ(first.Box().Selected(), 0xFF00FF);  // clFuchsia follows clBlue
 
   // In the open list: one step down and Enter, which closes it.
   events.clear();
   SendMessageW(first.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
-  Pump();
+  PumpMessages(50);
   SendMessageW(first.Handle(), WM_KEYDOWN, VK_DOWN, 0);
   SendMessageW(first.Handle(), WM_KEYDOWN, VK_RETURN, 0);
   SendMessageW(first.Handle(), WM_CHAR, VK_RETURN, 0);
-  Pump();
+  PumpMessages(50);
   EXPECT_FALSE(SendMessageW(first.Handle(), CB_GETDROPPEDSTATE, 0, 0));
   EXPECT_EQ(events, std::vector<std::string>{"colorselect1"});
   EXPECT_EQ(first.Box().Selected(), 0xFFFF00);  // clAqua
@@ -206,7 +196,7 @@ void ClickListEntry(const TColorBoxControl& box, int i) {
   SendMessageW(info.hwndList, WM_MOUSEMOVE, 0, pos);
   SendMessageW(info.hwndList, WM_LBUTTONDOWN, MK_LBUTTON, pos);
   SendMessageW(info.hwndList, WM_LBUTTONUP, 0, pos);
-  Pump(100);
+  PumpMessages(100);
 }
 
 TEST_F(MainWindowBoxes, PickingFromTheOpenListFiresChangeOnce) {
@@ -214,7 +204,7 @@ TEST_F(MainWindowBoxes, PickingFromTheOpenListFiresChangeOnce) {
   first.Box().OnDropDown = [&](TsCustomColorBox&) { order.push_back("dropdown"); };
   first.Box().OnCloseUp = [&](TsCustomColorBox&) { order.push_back("closeup"); };
   SendMessageW(first.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
-  Pump();
+  PumpMessages(50);
   COMBOBOXINFO info{};
   info.cbSize = sizeof(info);
   ASSERT_TRUE(GetComboBoxInfo(first.Handle(), &info));
@@ -245,7 +235,7 @@ TEST_F(MainWindowBoxes, CustomEntryPickedFromTheListAsksForAColour) {
     return ok;
   };
   SendMessageW(first.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
-  Pump();
+  PumpMessages(50);
   ClickListEntry(first, 0);
   EXPECT_EQ(asked, std::vector<uint32_t>{0});
   EXPECT_EQ(first.Box().Selected(), 0x123456);
@@ -256,7 +246,7 @@ TEST_F(MainWindowBoxes, CustomEntryPickedFromTheListAsksForAColour) {
   events.clear();
   ok = false;
   SendMessageW(first.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
-  Pump();
+  PumpMessages(50);
   ClickListEntry(first, 0);
   EXPECT_EQ(asked.size(), 2u);
   EXPECT_EQ(asked.back(), 0x123456u);
@@ -288,66 +278,22 @@ TEST(ColorBoxControl, CreatedThroughTheBaseClassIsRefused) {
                EInvalidGraphicOperation);
 }
 
-// --- a picture for a person to look at ------------------------------------
-
-void WriteBmp(const std::string& path, int width, int height, const std::vector<uint8_t>& bgr) {
-  const uint32_t row = (width * 3 + 3) & ~3u;
-  const uint32_t size = 54 + row * height;
-  uint8_t header[54] = {'B', 'M'};
-  auto put = [&](int at, uint32_t v) {
-    for (int i = 0; i < 4; ++i) header[at + i] = static_cast<uint8_t>(v >> (8 * i));
-  };
-  put(2, size);
-  put(10, 54);
-  put(14, 40);
-  put(18, width);
-  put(22, height);
-  header[26] = 1;
-  header[28] = 24;
-  put(34, row * height);
-  FILE* f = std::fopen(path.c_str(), "wb");
-  ASSERT_NE(f, nullptr) << path;
-  std::fwrite(header, 1, 54, f);
-  std::fwrite(bgr.data(), 1, bgr.size(), f);
-  std::fclose(f);
-}
-
 TEST_F(MainWindowBoxes, ScreenshotWithTheListOpen) {
   SetCursorPos(1500, 1100);  // away from the list, so that the current entry is highlighted
   SendMessageW(second.Handle(), CB_SHOWDROPDOWN, TRUE, 0);
   RedrawWindow(form.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  Pump(300);
+  PumpMessages(300);
 
-  const int width = 887, height = 320;
   RECT frame;
   GetWindowRect(form.Handle(), &frame);
-  WindowDC screen(nullptr);
-  MemoryDC memory(screen.Get());
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(bi.bmiHeader);
-  bi.bmiHeader.biWidth = width;
-  bi.bmiHeader.biHeight = height;  // bottom-up, as the file wants it
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 24;
-  void* bits = nullptr;
-  Bitmap dib(CreateDIBSection(screen.Get(), &bi, DIB_RGB_COLORS, &bits, nullptr, 0));
-  ASSERT_TRUE(dib && bits);
-  {
-    Selection use(memory.Get(), dib.Get());
-    BitBlt(memory.Get(), 0, 0, width, height, screen.Get(), frame.left, frame.top, SRCCOPY);
-    GdiFlush();
-  }
-  const uint32_t row = (width * 3 + 3) & ~3u;
-  std::vector<uint8_t> pixels(static_cast<const uint8_t*>(bits),
-                              static_cast<const uint8_t*>(bits) + row * height);
+  const TBitmap shot = CaptureScreen({frame.left, frame.top, frame.left + 887, frame.top + 320});
+  ASSERT_FALSE(shot.Empty());
   // 0x00BBGGRR, like a TColor.
   auto at = [&](int x, int y) {
-    const uint8_t* p = &pixels[(height - 1 - y) * row + x * 3];
+    const uint8_t* p = shot.PixelRow(y) + x * 3;
     return static_cast<uint32_t>(p[2] | (p[1] << 8) | (p[0] << 16));
   };
-
-  const char* out = std::getenv("QV_TEST_OUTPUT");
-  WriteBmp((out ? std::string(out) + "/" : ::testing::TempDir()) + "colorbox_demo.bmp", width, height, pixels);
+  testing::SaveScreenshot(shot, "colorbox_demo.bmp");
 
   // Both fields show their colour's square in a black frame (blue and sky
   // blue are bright). The field's height is the platform's, so only the

@@ -116,20 +116,29 @@ class Quorvane {
     return bar ? StatusBarText(bar) : L"<no status bar>";
   }
   bool WaitForStatus(const std::wstring& text, int ms = 15000) const {
-    const DWORD end = GetTickCount() + static_cast<DWORD>(ms);
-    while (GetTickCount() < end) {
-      if (Status() == text) return true;
-      Sleep(50);
-    }
-    return false;
+    return WaitUntil([&] { return Status() == text; }, ms);
   }
   HWND Preview() const {
     return FindDescendant(main, [](HWND w) { return ClassOf(w) == L"QvEffectImage"; });
   }
-  // The preview as the screen shows it.
+  // The preview as the screen shows it, once the program has painted it:
+  // its thread has come round to its messages, nothing of the preview is
+  // left to repaint, and two captures in a row agree.
   TBitmap PreviewOnScreen() const {
-    Sleep(300);
-    return win::CaptureWindow(Preview(), false);
+    const HWND preview = Preview();
+    TBitmap shown;
+    WaitUntil(
+        [&] {
+          DWORD_PTR ignored = 0;
+          SendMessageTimeoutW(preview, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored);
+          if (GetUpdateRect(preview, nullptr, FALSE)) return false;
+          TBitmap now = win::CaptureWindow(preview, false);
+          const bool settled = !shown.Empty() && now.Bits() == shown.Bits();
+          shown = std::move(now);
+          return settled;
+        },
+        5000);
+    return shown;
   }
 
   // Clicks a button that opens the file dialog with that title and types
@@ -176,7 +185,9 @@ TEST_F(EndToEnd, AUserAppliesRestoresAndLoadsBackgrounds) {
   // Colours by keyboard in the boxes, then the kind and Reverse.
   PostMessageW(app.ColorBox(0), WM_KEYDOWN, VK_UP, 0);    // clBlue -> clYellow
   PostMessageW(app.ColorBox(1), WM_KEYDOWN, VK_DOWN, 0);  // clSkyBlue -> clCream
-  Sleep(300);
+  WaitUntil([&] {
+    return TextOf(app.ColorBox(0)) == L"clYellow" && TextOf(app.ColorBox(1)) == L"clCream";
+  });
   EXPECT_EQ(TextOf(app.ColorBox(0)), L"clYellow");
   EXPECT_EQ(TextOf(app.ColorBox(1)), L"clCream");
   SendMessageW(ChildWithText(app.main, L"Button", L"Horizonal"), BM_CLICK, 0, 0);

@@ -1,8 +1,8 @@
-#include "app/win32/about_logo.h"
+#include "app/about_logo.h"
 
 #include <algorithm>
-#include <cmath>
 
+#include "app/segment_distance.h"
 #include "imaging/color.h"
 #include "imaging/drawing.h"
 
@@ -18,15 +18,6 @@ uint32_t Mix(uint32_t from, uint32_t to, int step, int steps) {
     return static_cast<uint32_t>(a + (b - a) * step / std::max(1, steps)) << shift;
   };
   return channel(0) | channel(8) | channel(16);
-}
-
-// Distance from (px, py) to the segment (ax, ay)-(bx, by).
-double SegmentDistance(double px, double py, double ax, double ay, double bx, double by) {
-  const double dx = bx - ax, dy = by - ay;
-  double t = ((px - ax) * dx + (py - ay) * dy) / (dx * dx + dy * dy);
-  t = std::clamp(t, 0.0, 1.0);
-  const double ex = ax + t * dx - px, ey = ay + t * dy - py;
-  return std::sqrt(ex * ex + ey * ey);
 }
 
 }  // namespace

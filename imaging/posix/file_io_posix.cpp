@@ -1,6 +1,4 @@
 // POSIX half of the file layer: errno and strerror give the system's message.
-#ifndef _WIN32
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -154,5 +152,3 @@ void WriteFileReplacing(const std::string& path, std::span<const uint8_t> data) 
 }
 
 }  // namespace qv
-
-#endif  // !_WIN32

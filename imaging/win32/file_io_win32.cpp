@@ -1,38 +1,19 @@
 // Windows half of the file layer: wide-character file functions, and
 // FormatMessageW for the system's message of a failure.
-#ifdef _WIN32
-
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#include <windows.h>
-
 #include <algorithm>
 
 #include "imaging/exceptions.h"
 #include "imaging/file_io.h"
+#include "imaging/win32/kernel_handle.h"
+#include "imaging/win32/wide_text.h"
 
 namespace qv {
 
+using win::KernelHandle;
+using win::Narrow;
+using win::Widen;
+
 namespace {
-
-std::wstring Widen(const std::string& text) {
-  if (text.empty()) return {};
-  int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
-  return wide;
-}
-
-std::string Narrow(const std::wstring& wide) {
-  if (wide.empty()) return {};
-  int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
-                              nullptr, nullptr);
-  std::string text(static_cast<size_t>(n), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), n,
-                      nullptr, nullptr);
-  return text;
-}
 
 std::string SystemMessage(DWORD code) {
   wchar_t* buffer = nullptr;
@@ -43,26 +24,6 @@ std::string SystemMessage(DWORD code) {
   if (buffer) LocalFree(buffer);
   return text;
 }
-
-// Owns one file handle; move-only by having no copy at all.
-class TFileHandle {
- public:
-  explicit TFileHandle(HANDLE h) : h_(h) {}
-  TFileHandle(const TFileHandle&) = delete;
-  TFileHandle& operator=(const TFileHandle&) = delete;
-  ~TFileHandle() { Close(); }
-  HANDLE Get() const { return h_; }
-  bool Valid() const { return h_ != INVALID_HANDLE_VALUE; }
-  bool Close() {
-    bool ok = true;
-    if (Valid()) ok = CloseHandle(h_) != 0;
-    h_ = INVALID_HANDLE_VALUE;
-    return ok;
-  }
-
- private:
-  HANDLE h_;
-};
 
 }  // namespace
 
@@ -80,7 +41,7 @@ std::string ExpandFileName(const std::string& path) {
 
 TFileContents ReadFileContents(const std::string& path, size_t limit) {
   const std::string full = ExpandFileName(path);
-  TFileHandle file(CreateFileW(Widen(full).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+  KernelHandle file(CreateFileW(Widen(full).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid())
     throw EFOpenError(FileErrorText(kCannotOpenFileMessage, full, SystemMessage(GetLastError())));
@@ -120,7 +81,7 @@ void WriteFileReplacing(const std::string& path, std::span<const uint8_t> data) 
   if (attributes != INVALID_FILE_ATTRIBUTES) {
     if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY))
       throw createError(ERROR_ACCESS_DENIED);
-    TFileHandle probe(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    KernelHandle probe(CreateFileW(target.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!probe.Valid()) throw createError(GetLastError());
   }
@@ -141,7 +102,7 @@ void WriteFileReplacing(const std::string& path, std::span<const uint8_t> data) 
     DWORD code = folder.size() > MAX_PATH - 14 ? ERROR_FILENAME_EXCED_RANGE : GetLastError();
     throw createError(code);
   }
-  TFileHandle file(CreateFileW(temp, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+  KernelHandle file(CreateFileW(temp, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file.Valid()) {
     DWORD code = GetLastError();
@@ -169,5 +130,3 @@ void WriteFileReplacing(const std::string& path, std::span<const uint8_t> data) 
 }
 
 }  // namespace qv
-
-#endif  // _WIN32
