@@ -24,13 +24,20 @@ uint32_t RandomSeed = 0;
 
 namespace {
 
-// 32-bit two's-complement product: amounts far outside the useful range
-// wrap as the channel arithmetic does rather than overflow.
-inline int32_t Mul32(int32_t a, int32_t b) {
-  return static_cast<int32_t>(static_cast<uint32_t>(a) * static_cast<uint32_t>(b));
+// Channel products and sums with amounts far outside the useful range wrap
+// around as 32-bit two's-complement values. They are formed in 64 bits,
+// where they cannot overflow, and the wrap is then written out, so that the
+// arithmetic has one meaning whichever compiler or optimiser translates it:
+// GCC 12's loop vectoriser mistranslated the same product done in 32-bit
+// unsigned arithmetic (Contrast at -2^31 turned channels black, not white).
+inline int64_t Wrap32(int64_t v) {
+  // Both conversions are defined as modulo 2^32: the low 32 bits, read as signed.
+  return static_cast<int32_t>(static_cast<uint32_t>(v));
 }
 
-inline int32_t Add32(uint32_t a, uint32_t b) { return static_cast<int32_t>(a + b); }
+inline int64_t Product32(int64_t a, int64_t b) { return Wrap32(a * b); }
+
+inline uint8_t ClampByte64(int64_t v) { return static_cast<uint8_t>(v < 0 ? 0 : (v > 255 ? 255 : v)); }
 
 using Table = std::array<uint8_t, 256>;
 
@@ -95,61 +102,61 @@ void InvertPixels(TBitmap& B) {
 }
 
 void AddColorNoisePixels(TBitmap& B, int32_t Amount) {
-  const uint32_t half = static_cast<uint32_t>(Amount) >> 1;
+  const int64_t half = static_cast<uint32_t>(Amount) >> 1;
   for (int y = 0; y < B.Height(); ++y) {
     uint8_t* p = B.PixelRow(y);
     for (int x = 0; x < B.Width(); ++x, p += 3) {
       // All three draws come before any channel of the pixel is stored.
-      int32_t nb = Add32(NextRandom(Amount) - half, p[0]);
-      int32_t ng = Add32(NextRandom(Amount) - half, p[1]);
-      int32_t nr = Add32(NextRandom(Amount) - half, p[2]);
-      p[0] = ClampByte(nb);
-      p[1] = ClampByte(ng);
-      p[2] = ClampByte(nr);
+      const int64_t nb = Wrap32(NextRandom(Amount) - half + p[0]);
+      const int64_t ng = Wrap32(NextRandom(Amount) - half + p[1]);
+      const int64_t nr = Wrap32(NextRandom(Amount) - half + p[2]);
+      p[0] = ClampByte64(nb);
+      p[1] = ClampByte64(ng);
+      p[2] = ClampByte64(nr);
     }
   }
 }
 
 void AddMonoNoisePixels(TBitmap& B, int32_t Amount) {
-  const uint32_t half = static_cast<uint32_t>(Amount) >> 1;
+  const int64_t half = static_cast<uint32_t>(Amount) >> 1;
   for (int y = 0; y < B.Height(); ++y) {
     uint8_t* p = B.PixelRow(y);
     for (int x = 0; x < B.Width(); ++x, p += 3) {
-      const uint32_t n = NextRandom(Amount) - half;
-      p[0] = ClampByte(Add32(n, p[0]));
-      p[1] = ClampByte(Add32(n, p[1]));
-      p[2] = ClampByte(Add32(n, p[2]));
+      const int64_t n = Wrap32(NextRandom(Amount) - half);
+      p[0] = ClampByte64(Wrap32(n + p[0]));
+      p[1] = ClampByte64(Wrap32(n + p[1]));
+      p[2] = ClampByte64(Wrap32(n + p[2]));
     }
   }
 }
 
 void ContrastPixels(TBitmap& B, int32_t Amount) {
   ApplyTable(B, Tabulate([=](int v) {
-               const int32_t d = Mul32(v > 127 ? v - 127 : 127 - v, Amount) / 255;
-               return v > 127 ? ClampByte(v + d) : ClampByte(v - d);
+               const int64_t d = Product32(v > 127 ? v - 127 : 127 - v, Amount) / 255;
+               return v > 127 ? ClampByte64(v + d) : ClampByte64(v - d);
              }));
 }
 
 void LightnessPixels(TBitmap& B, int32_t Amount) {
-  ApplyTable(B, Tabulate([=](int v) { return ClampByte(v + Mul32(Amount, 255 - v) / 255); }));
+  ApplyTable(B, Tabulate([=](int v) { return ClampByte64(v + Product32(Amount, 255 - v) / 255); }));
 }
 
 void DarknessPixels(TBitmap& B, int32_t Amount) {
-  ApplyTable(B, Tabulate([=](int v) { return ClampByte(v - Mul32(Amount, v) / 255); }));
+  ApplyTable(B, Tabulate([=](int v) { return ClampByte64(v - Product32(Amount, v) / 255); }));
 }
 
 void SaturationPixels(TBitmap& B, int32_t Amount) {
   // The scaled distance from the mean depends only on v - m (-255 .. 255).
-  std::array<int32_t, 511> scaled{};
-  for (int d = -255; d <= 255; ++d) scaled[d + 255] = Mul32(d, Amount) / 255;
+  std::array<int64_t, 511> scaled{};
+  for (int d = -255; d <= 255; ++d) scaled[d + 255] = Product32(d, Amount) / 255;
   for (int y = 0; y < B.Height(); ++y) {
     uint8_t* p = B.PixelRow(y);
     for (int x = 0; x < B.Width(); ++x, p += 3) {
       const int32_t m = (p[0] + p[1] + p[2]) / 3;
       const int32_t b = p[0], g = p[1], r = p[2];
-      p[0] = ClampByte(m + scaled[b - m + 255]);
-      p[1] = ClampByte(m + scaled[g - m + 255]);
-      p[2] = ClampByte(m + scaled[r - m + 255]);
+      p[0] = ClampByte64(m + scaled[b - m + 255]);
+      p[1] = ClampByte64(m + scaled[g - m + 255]);
+      p[2] = ClampByte64(m + scaled[r - m + 255]);
     }
   }
 }

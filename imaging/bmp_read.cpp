@@ -245,9 +245,10 @@ TBitmap DecodeBmp(std::span<const uint8_t> data, uint64_t fileSize) {
     }
   }
 
-  // Colour table.
+  // Colour table. Without a count, only 1, 4 and 8 bits per pixel imply a
+  // full table; any other bit count has none, and is refused further on.
   uint64_t entries = h.ColorsUsed;
-  if (entries == 0 && h.BitCount <= 8) entries = uint64_t{1} << h.BitCount;
+  if (entries == 0 && (h.BitCount == 1 || h.BitCount == 4 || h.BitCount == 8)) entries = uint64_t{1} << h.BitCount;
   if (entries > kMaxColorTable) NotValid();
   const size_t entryBytes = h.Core ? 3 : 4;
   auto tableBytes = in.Take(static_cast<size_t>(entries) * entryBytes);

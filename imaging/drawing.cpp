@@ -43,7 +43,11 @@ void FrameRect(TBitmap& surface, const TRect& rect, TColor color) {
   FillRect(surface, TRect{rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, color);
 }
 
-void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen) {
+void FillEllipse(TBitmap& surface, const TRect& box, TColor fill, TColor pen) {
+  // A box given right to left or bottom to top is the same box: its edges
+  // are ordered first, as the platform's ellipse drawing does.
+  const TRect rect{std::min(box.Left, box.Right), std::min(box.Top, box.Bottom), std::max(box.Left, box.Right),
+                   std::max(box.Top, box.Bottom)};
   const int64_t w = static_cast<int64_t>(rect.Right) - rect.Left;
   const int64_t h = static_cast<int64_t>(rect.Bottom) - rect.Top;
   if (w <= 0 || h <= 0) return;

@@ -22,6 +22,7 @@ void FrameRect(TBitmap& surface, const TRect& rect, TColor color);
 // a pixel belongs to it when its centre lies inside or on the ellipse; the
 // pixels of the ellipse that touch a pixel outside it (left, right, above or
 // below) form the one-pixel outline in the pen colour, the rest the fill.
+// A rectangle with Right < Left or Bottom < Top has its edges ordered first.
 void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen);
 
 // Copies the whole source onto the destination with its top-left corner at

@@ -151,17 +151,20 @@ void TKelvoGradient::PrepareRadial(int32_t CenterX, int32_t CenterY) {
 }
 
 double TKelvoGradient::GetColorPosition(int32_t X, int32_t Y, int32_t CenterX, int32_t CenterY) {
-  double p = 0;
+  // The kind's position stays extended until Reverse has been applied; only
+  // the final position is held as a double, so a reversed position is
+  // rounded once, after 1 - p, not before it as well.
+  long double p = 0;
   switch (type_) {
     case gtLinear: {
       long double v = (static_cast<long double>(Y) - static_cast<long double>(X) * slope_) + offset_;
       double d = ToDouble(std::fabs(v) / norm_);
-      p = ToDouble(static_cast<long double>(d) / max_distance_);
+      p = static_cast<long double>(d) / max_distance_;
       break;
     }
     case gtRadial: {
       double d = ToDouble(Sqrt(static_cast<long double>(SquaredDistance(X, Y, CenterX, CenterY))));
-      p = ToDouble(static_cast<long double>(d) / max_distance_);
+      p = static_cast<long double>(d) / max_distance_;
       break;
     }
     case gtAngle: {
@@ -180,18 +183,19 @@ double TKelvoGradient::GetColorPosition(int32_t X, int32_t Y, int32_t CenterX, i
       t = ToDouble(t - static_cast<long double>(ToDouble(static_cast<long double>(angle_) * kPi / 180)));
       while (t < 0) t = ToDouble(t + kTwoPi);
       while (t > kTwoPi) t = ToDouble(t - kTwoPi);
-      p = ToDouble(t / kTwoPi);
+      p = t / kTwoPi;
       break;
     }
-    case gtCustom:
-      p = 0;
-      if (on_color_pixel_) on_color_pixel_(TPoint{X, Y}, p);
+    case gtCustom: {
+      double position = 0;
+      if (on_color_pixel_) on_color_pixel_(TPoint{X, Y}, position);
+      p = position;
       break;
+    }
     default:
       p = 0;
   }
-  if (reverse_) p = ToDouble(1 - static_cast<long double>(p));
-  return p;
+  return ToDouble(reverse_ ? 1 - p : p);
 }
 
 uint32_t TKelvoGradient::ColorAtPosition(double p) const {
@@ -308,9 +312,8 @@ void TKelvoGradient::PaintRadialBands(int32_t CenterX, int32_t CenterY, TBitmap&
   // per pixel, and each band is exactly what the per-pixel rule paints.
   auto position = [&](int64_t s) {
     double d = ToDouble(Sqrt(static_cast<long double>(s)));
-    double p = ToDouble(static_cast<long double>(d) / max_distance_);
-    if (reverse_) p = ToDouble(1 - static_cast<long double>(p));
-    return p;
+    long double p = static_cast<long double>(d) / max_distance_;
+    return ToDouble(reverse_ ? 1 - p : p);
   };
   auto outcome = [&](double p) {
     WalkOutcome o{visible_count_, false};

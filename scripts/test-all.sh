@@ -43,5 +43,9 @@ run_suite asan || overall=1
 # themselves (scripts/e2e-display).
 run_suite windows || overall=1
 
+# The same bytes from the portable core whichever compiler built it.
+echo "== compilers: GCC, Clang and MinGW"
+if scripts/compare-compilers.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); overall=1; fi
+
 echo "Quorvane tests: $passed passed, $failed failed"
 exit $overall

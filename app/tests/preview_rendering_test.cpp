@@ -70,6 +70,24 @@ TEST(PreviewRendering, HorizonalSpreadsFromTheTopLeftPixel) {
   EXPECT_COLOR(At(b, kW - 1, kH - 1), (RefColor{0xA6, 0xCA, 0xF0}));
 }
 
+// First colour clActiveCaption (10, 36, 106 in the classic scheme), second
+// clLime, reversed: 1 - y / 146 is taken of the unrounded position, so rows
+// where green's exact value is a tie (row 43: 255 - 219 * 103 / 146 = 100.5)
+// round to the even byte.
+TEST(PreviewRendering, ReversedPositionIsRoundedOnceAfterTheReversal) {
+  TKelvoGradient g;
+  PreviewSettings s{SystemColor(2), 0x00FF00, 0, true};  // clActiveCaption, clLime
+  TBitmap b = RenderPreview(g, s, kW, kH);
+  const struct { int row, green; } ties[] = {{43, 100}, {51, 112}, {59, 124}};
+  for (const auto& t : ties) EXPECT_EQ(At(b, 0, t.row).g, t.green) << "row " << t.row;
+  for (int y = 0; y < kH; ++y)
+    EXPECT_COLOR(At(b, (y * 37) % kW, y), kLimeCaptionVerticalReverseRows[y]) << "row " << y;
+  s.KindIndex = 1;
+  b = RenderPreview(g, s, kW, kH);
+  for (const RefPoint& p : kLimeCaptionRadialReversePoints)
+    EXPECT_COLOR(At(b, p.x, p.y), (RefColor{p.r, p.g, p.b})) << p.x << "," << p.y;
+}
+
 TEST(PreviewRendering, SetBGColorsPutsTheSecondColourFirstAndKeepsTheKindForNoSelection) {
   TKelvoGradient g;
   PreviewSettings s{0x0000FF, 0x00FF00, 1, true};

@@ -192,10 +192,24 @@ TEST(SpotLight, EllipseOverTheWholePictureKeepsItsInside) {
 }
 
 TEST(SpotLight, SpotOutsideThePictureBlackensEverything) {
-  for (TRect spot : {TRect{20, 20, 40, 40}, TRect{5, 5, 2, 2}}) {
+  for (TRect spot : {TRect{20, 20, 40, 40}, TRect{-9, -9, -2, -2}, TRect{3, 3, 3, 6}}) {
     TBitmap out = Apply(test::Pattern(9, 7), [=](auto& i) { i.Effect_SpotLight(0, spot); });
     for (int y = 0; y < 7; ++y)
       for (int x = 0; x < 9; ++x) ASSERT_EQ(At(out, x, y), Grey(0)) << x << "," << y;
+  }
+}
+
+TEST(SpotLight, ReversedSpotIsTheSameEllipseAsTheOrderedOne) {
+  // As the platform's ellipse drawing does, the box's edges are ordered
+  // first: a spot given right to left or bottom to top is the same spot.
+  const TBitmap picture = test::Pattern(9, 7);
+  const TBitmap ordered = Apply(picture, [](auto& i) { i.Effect_SpotLight(40, TRect{1, 1, 8, 6}); });
+  const TBitmap centre = Apply(Solid(1, 1, At(picture, 4, 3)), [](auto& i) { i.Effect_Darkness(40); });
+  EXPECT_EQ(At(ordered, 4, 3), At(centre, 0, 0));  // the spot shows the darkened picture
+  for (TRect reversed : {TRect{8, 1, 1, 6}, TRect{1, 6, 8, 1}, TRect{8, 6, 1, 1}}) {
+    TBitmap out = Apply(picture, [=](auto& i) { i.Effect_SpotLight(40, reversed); });
+    EXPECT_TRUE(test::SamePixels(out, ordered)) << reversed.Left << "," << reversed.Top << ","
+                                                << reversed.Right << "," << reversed.Bottom;
   }
 }
 

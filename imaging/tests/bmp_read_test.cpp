@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <string>
 
 #include "imaging/bmp.h"
 #include "imaging/exceptions.h"
@@ -123,6 +124,19 @@ TEST(DecodeBmp, FilesThatMakeNoPictureAreNotValid) {
   };
   for (const auto& c : cases)
     ExpectFailure<EInvalidGraphic>(c.file, "Bitmap image is not valid", c.what);
+}
+
+// Only 1, 4 and 8 bits per pixel imply a colour table when colours-used is
+// 0; a file of another bit count carries none, and being too short for the
+// table it never had is no read error: its bit count is what is wrong.
+TEST(DecodeBmp, OtherBitCountsImplyNoColourTable) {
+  for (uint16_t bits : {0, 2, 3, 5, 6, 7}) {
+    BmpFields f;
+    f.Bits = bits;
+    // No bytes follow the header: fewer than the 2^bits table entries.
+    ExpectFailure<EInvalidGraphic>(BuildBmp(f), "Bitmap image is not valid",
+                                   ("bit count " + std::to_string(bits)).c_str());
+  }
 }
 
 // Files of every uncompressed form: the pixels they hold, and the same bytes

@@ -84,6 +84,17 @@ TEST(Drawing, EllipseHasAOnePixelOutlineAndExcludesRightAndBottomEdges) {
   EXPECT_EQ(tiny.GetPixelRgb(2, 2), 0xFFFFFFu);
 }
 
+TEST(Drawing, EllipseOrdersTheEdgesOfAReversedRectangle) {
+  TBitmap ordered = White(9, 6);
+  FillEllipse(ordered, TRect{0, 0, 7, 5}, 0x00FF00, 0x000000);
+  for (TRect reversed : {TRect{7, 0, 0, 5}, TRect{0, 5, 7, 0}, TRect{7, 5, 0, 0}}) {
+    TBitmap b = White(9, 6);
+    FillEllipse(b, reversed, 0x00FF00, 0x000000);
+    EXPECT_EQ(Picture(b, 0x000000, 0x00FF00), Picture(ordered, 0x000000, 0x00FF00))
+        << reversed.Left << "," << reversed.Top << "," << reversed.Right << "," << reversed.Bottom;
+  }
+}
+
 TEST(Drawing, CopiesAreClippedAndSkipTheTransparentColour) {
   TBitmap src = White(3, 2);
   FillRect(src, TRect{0, 0, 3, 2}, 0x000000);

@@ -191,6 +191,20 @@ TEST(Gradient, AngleKindPositionsAroundTheCentre) {
   EXPECT_DOUBLE_EQ(g.GetColorPosition(3, 2, 2, 2), 0.25);
 }
 
+TEST(Gradient, ReversedAnglePositionsAreRoundedOnceAfterTheReversal) {
+  // Straight below the centre t = (-pi/2 + pi) + pi, each sum held as a
+  // double, and p = t / 2pi stays extended: worked in exact rational
+  // arithmetic, 1 - p lies more than half a unit of the last place above
+  // 0.25, so the reversed position is the double after 0.25. Rounding p to a
+  // double first (0.75 exactly) would give 0.25 itself.
+  TKelvoGradient g;
+  g.SetGradientType(gtAngle);
+  g.SetReverse(true);
+  const struct { int x, y; double p; } cases[] = {
+      {2, 3, 0x1.0000000000001p-2}, {2, 1, 0.75}, {2, 2, 0.75}, {1, 2, 0.5}, {3, 2, 1.0}};
+  for (const auto& c : cases) EXPECT_EQ(g.GetColorPosition(c.x, c.y, 2, 2), c.p) << c.x << "," << c.y;
+}
+
 TEST(Gradient, CustomKindCallsTheHandlerOncePerPixelInPaintingOrder) {
   TKelvoGradient g;
   g.SetGradientType(gtCustom);
