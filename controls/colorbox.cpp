@@ -44,8 +44,21 @@ void PaintColorEntryTo(TBitmap& surface, const TColorEntryPaint& p, const TFont&
     style.Opaque = true;
     style.Background = p.Background;
     style.Flags = tfLeft | tfSingleLine | tfNoPrefix;
-    TRect r{p.TextOrigin.X, p.TextOrigin.Y, p.TextClip.Right, p.TextClip.Bottom};
-    CurrentTextRenderer().DrawText(surface, p.Text, r, style);
+    // A line taller than the entry starts above it: the text is set from its
+    // origin but only what falls inside the entry's text rectangle is kept,
+    // so the rows above the entry stay as they were.
+    const TRect& clip = p.TextClip;
+    const TRect kept{std::max(p.TextOrigin.X, clip.Left), std::max(p.TextOrigin.Y, clip.Top),
+                     clip.Right, clip.Bottom};
+    if (kept.Right > kept.Left && kept.Bottom > kept.Top) {
+      TBitmap line;
+      line.SetSize(kept.Width(), kept.Height());
+      line.SetPixelBits(24);
+      TRect r{p.TextOrigin.X - kept.Left, p.TextOrigin.Y - kept.Top, clip.Right - kept.Left,
+              clip.Bottom - kept.Top};
+      CurrentTextRenderer().DrawText(line, p.Text, r, style);
+      CopySurface(line, surface, kept.Left, kept.Top);
+    }
   }
   if (p.Focus) {
     // The platform's focus marking: every other pixel of the rectangle's
@@ -351,7 +364,9 @@ bool TsCustomColorBox::KeyPress(char key) {
   if (!window_) return false;
   if (auto_drop_down_ && !window_->DroppedDown()) window_->SetDroppedDown(true);
   const std::string wanted = search_text_ + key;
-  const int found = window_->FindPrefix(wanted);
+  // No entry's name holds a NUL (Ctrl+@), and the list's prefix search
+  // would stop at it and match what came before.
+  const int found = key == '\0' ? -1 : window_->FindPrefix(wanted);
   if (found < 0) return false;  // the platform list does its own search
   const int old = window_->ItemIndex();
   window_->SetItemIndex(found);

@@ -14,9 +14,23 @@ namespace qv::win {
 
 // --- TBitBtn ---------------------------------------------------------------
 
-void TBitBtn::OnCreated() {
-  SetWindowLongPtrW(Handle(), GWL_STYLE,
-                    (GetWindowLongPtrW(Handle(), GWL_STYLE) & ~0xFL) | BS_OWNERDRAW);
+namespace {
+
+// A button's kind is the low four bits of its style.
+void SetButtonKind(CreateArgs& args, DWORD kind) { args.Style = (args.Style & ~0xFUL) | kind; }
+
+bool BindClick(std::string_view event, std::function<void()> handler, std::function<void()>& onClick) {
+  if (event != "click") return false;
+  onClick = std::move(handler);
+  return true;
+}
+
+}  // namespace
+
+void TBitBtn::PrepareCreate(CreateArgs& args) { SetButtonKind(args, BS_OWNERDRAW); }
+
+bool TBitBtn::BindEvent(std::string_view event, std::function<void()> handler) {
+  return BindClick(event, std::move(handler), OnClick);
 }
 
 LRESULT TBitBtn::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -39,6 +53,16 @@ LRESULT TBitBtn::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       break;
     case WM_ERASEBKGND:
       return 1;
+    case WM_GETDLGCODE:
+      // An owner-drawn button is no push button to the dialog manager, so
+      // Enter would pass it by. The focused one says it is the default:
+      // Enter presses it, as in any Windows window.
+      return DLGC_BUTTON | (GetFocus() == Handle() ? DLGC_DEFPUSHBUTTON : 0);
+    case BM_SETSTYLE:
+      // The dialog manager moves the default marking between the buttons
+      // that call themselves default by setting their kind; this one stays
+      // owner-drawn.
+      return DefaultProc(msg, (wParam & ~0xFULL) | BS_OWNERDRAW, lParam);
     case WM_DPICHANGED_AFTERPARENT:
       glyphSize_ = 0;
       break;
@@ -158,9 +182,10 @@ void TBitBtn::DrawGlyph(HDC dc, int x, int y, int size) {
 
 // --- TCheckBox ---------------------------------------------------------------
 
-void TCheckBox::OnCreated() {
-  SetWindowLongPtrW(Handle(), GWL_STYLE,
-                    (GetWindowLongPtrW(Handle(), GWL_STYLE) & ~0xFL) | BS_AUTOCHECKBOX);
+void TCheckBox::PrepareCreate(CreateArgs& args) { SetButtonKind(args, BS_AUTOCHECKBOX); }
+
+bool TCheckBox::BindEvent(std::string_view event, std::function<void()> handler) {
+  return BindClick(event, std::move(handler), OnClick);
 }
 
 bool TCheckBox::Checked() const {
@@ -182,6 +207,21 @@ void TCheckBox::OnReflected(MessageArgs& args) {
 
 // --- TRadioGroup -------------------------------------------------------------
 
+void TRadioGroup::PrepareCreate(CreateArgs& args) {
+  args.Style &= ~static_cast<DWORD>(WS_TABSTOP);  // its buttons are the stops
+  args.ExStyle |= WS_EX_CONTROLPARENT;
+}
+
+bool TRadioGroup::BindEvent(std::string_view event, std::function<void()> handler) {
+  return BindClick(event, std::move(handler), OnClick);
+}
+
+std::vector<HWND> TRadioGroup::HintWindows() const {
+  std::vector<HWND> windows{Handle()};
+  windows.insert(windows.end(), buttons_.begin(), buttons_.end());
+  return windows;
+}
+
 void TRadioGroup::OnCreated() {
   HWND self = Handle();
   HFONT font = reinterpret_cast<HFONT>(SendMessageW(self, WM_GETFONT, 0, 0));
@@ -202,9 +242,11 @@ void TRadioGroup::OnCreated() {
     for (HWND b : buttons_) SendMessageW(b, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
   }
   ArrangeButtons();
+  SetItemIndex(itemIndex_);
 }
 
 void TRadioGroup::ArrangeButtons() {
+  if (!group_) return;  // sized before its buttons exist
   RECT r;
   GetClientRect(Handle(), &r);
   MoveWindow(group_, 0, 0, r.right, r.bottom, TRUE);
@@ -263,9 +305,15 @@ LRESULT TRadioGroup::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       FillRect(reinterpret_cast<HDC>(wParam), &r, GetSysColorBrush(COLOR_BTNFACE));
       return 1;
     }
-    case WM_SETFONT:
+    case WM_SETFONT: {
       if (group_) SendMessageW(group_, WM_SETFONT, wParam, lParam);
       for (HWND b : buttons_) SendMessageW(b, WM_SETFONT, wParam, lParam);
+      const LRESULT result = TControl::HandleMessage(msg, wParam, lParam);
+      ArrangeButtons();  // the caption's height follows the font
+      return result;
+    }
+    case WM_SIZE:
+      ArrangeButtons();
       break;
   }
   return TControl::HandleMessage(msg, wParam, lParam);

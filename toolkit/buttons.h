@@ -25,12 +25,13 @@ class TBitBtn : public TControl {
 
   void PaintContent(HDC dc) override;
   void PaintContent(HDC dc, bool pushed, bool focused, bool hot);
+  bool BindEvent(std::string_view event, std::function<void()> handler) override;
 
  protected:
   const wchar_t* SystemClass() const override { return L"BUTTON"; }
+  void PrepareCreate(CreateArgs& args) override;
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void OnReflected(MessageArgs& args) override;
-  void OnCreated() override;
 
  private:
   void DrawGlyph(HDC dc, int x, int y, int size);
@@ -45,11 +46,12 @@ class TCheckBox : public TControl {
   bool Checked() const;
   // From code: no click event.
   void SetChecked(bool checked);
+  bool BindEvent(std::string_view event, std::function<void()> handler) override;
 
  protected:
   const wchar_t* SystemClass() const override { return L"BUTTON"; }
+  void PrepareCreate(CreateArgs& args) override;
   void OnReflected(MessageArgs& args) override;
-  void OnCreated() override;
 };
 
 // A group box titled with the control's text whose items become radio
@@ -62,18 +64,24 @@ class TRadioGroup : public TControl {
   int Columns = 1;
 
   int ItemIndex() const { return itemIndex_; }
-  // From code: no click event. -1 selects nothing.
+  // From code: no click event. -1 selects nothing. Before Create it sets
+  // the item chosen when the buttons are made.
   void SetItemIndex(int index);
-  // Re-applies the layout rule after a size or font change.
-  void ArrangeButtons();
   HWND Button(int i) const { return buttons_.at(static_cast<size_t>(i)); }
+  bool BindEvent(std::string_view event, std::function<void()> handler) override;
+  // The group and each of its buttons.
+  std::vector<HWND> HintWindows() const override;
 
  protected:
   const wchar_t* ClassName() const override { return L"QvRadioGroup"; }
+  void PrepareCreate(CreateArgs& args) override;
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void OnCreated() override;
 
  private:
+  // The layout rule, again after every size or font change.
+  void ArrangeButtons();
+
   HWND group_ = nullptr;          // child window, destroyed with this one
   std::vector<HWND> buttons_;     // child windows, destroyed with this one
   int itemIndex_ = -1;

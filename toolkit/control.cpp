@@ -85,8 +85,12 @@ TControl* TControl::FromHandle(HWND window) {
   return static_cast<TControl*>(GetPropW(window, kObjectProperty));
 }
 
-void TControl::Create(const CreateArgs& args) {
+bool TControl::BindEvent(std::string_view, std::function<void()>) { return false; }
+
+void TControl::Create(const CreateArgs& given) {
   if (hwnd_) throw EInvalidGraphicOperation("Control already created");
+  CreateArgs args = given;
+  PrepareCreate(args);
   DWORD style = args.Style;
   if (args.Parent && !(style & WS_POPUP)) style |= WS_CHILD | WS_VISIBLE;
   const wchar_t* system = SystemClass();
@@ -139,6 +143,11 @@ LRESULT TControl::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     HDC dc = BeginPaint(hwnd_, &ps);
     PaintContent(dc);
     EndPaint(hwnd_, &ps);
+    return 0;
+  }
+  if (msg == WM_PRINTCLIENT && !subclassed_) {
+    // What a transparent child asks for to paint over.
+    PaintContent(reinterpret_cast<HDC>(wParam));
     return 0;
   }
   return DefaultProc(msg, wParam, lParam);

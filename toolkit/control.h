@@ -6,17 +6,23 @@
 //     with our window procedure). To build on a system control ("BUTTON",
 //     "COMBOBOX", ...), override SystemClass() to return its name instead:
 //     the window is subclassed right after creation.
-//  2. Handle messages in HandleMessage; return DefaultProc(...) for anything
-//     not handled. Paint in PaintContent(HDC), which WM_PAINT and
-//     screenshots both call.
-//  3. Notifications the parent receives about the control (WM_DRAWITEM,
+//  2. Describe the control to whoever creates it: PrepareCreate adds the
+//     class's styles (and whatever else the window needs) to the creation
+//     arguments before the window exists; BindEvent connects a handler to
+//     the control's event of a given name. A form needs nothing else to
+//     build and wire the control from its table.
+//  3. Handle messages in HandleMessage; return DefaultProc(...) for anything
+//     not handled. Paint in PaintContent(HDC), which WM_PAINT, WM_PRINTCLIENT
+//     (a transparent child asking for what lies under it) and screenshots
+//     all call.
+//  4. Notifications the parent receives about the control (WM_DRAWITEM,
 //     WM_MEASUREITEM, WM_COMMAND from the control, WM_NOTIFY, WM_CTLCOLOR*)
 //     are reflected to it: override OnReflected and set args.Handled and
 //     args.Result. Any TControl parent reflects; a parent that is not a
 //     TControl can call ReflectToChild itself. WM_MEASUREITEM arrives while
 //     an owner-drawn system control is still inside CreateWindowEx; it
 //     reaches the control all the same.
-//  4. Create it with Create(CreateArgs) from a form, or directly in a test.
+//  5. Create it with Create(CreateArgs) from a form, or directly in a test.
 //     Events are std::function members called only when set.
 //
 // Lifetime: the object owns its window. Destroying the object destroys the
@@ -24,7 +30,10 @@
 // WM_NCDESTROY, so no message reaches a dead object.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "toolkit/win.h"
 
@@ -41,6 +50,7 @@ struct CreateArgs {
   DWORD ExStyle = 0;
   int Id = 0;
   HFONT Font = nullptr;  // not owned; sent with WM_SETFONT when set
+  std::string Name;      // the component's name in its form, for controls that keep it
 };
 
 // A message as a handler sees it: set Handled and Result to answer it.
@@ -72,9 +82,22 @@ class TControl {
   // Draws the control's content onto any DC (window, bitmap, printer).
   virtual void PaintContent(HDC dc) { (void)dc; }
 
+  // Connects the handler to the control's event of that name ("click",
+  // "change", "mousemove", "mouseleave"); false when it has no such event.
+  virtual bool BindEvent(std::string_view event, std::function<void()> handler);
+  // The windows over which the control's hint shows as a tooltip.
+  virtual std::vector<HWND> HintWindows() const { return {hwnd_}; }
+  // Where the control lays out docked children, within its client area.
+  virtual RECT ChildArea(RECT client) const { return client; }
+
+  // The control's hint: a tooltip where the form shows them.
+  std::wstring Hint;
+
  protected:
   virtual const wchar_t* ClassName() const { return L"QvControl"; }
   virtual const wchar_t* SystemClass() const { return nullptr; }
+  // Adds the class's styles and needs to the arguments before the window exists.
+  virtual void PrepareCreate(CreateArgs& args) { (void)args; }
   virtual LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   virtual void OnReflected(MessageArgs& args) { (void)args; }
   // Called once the window exists (after subclassing), before Create returns.

@@ -4,42 +4,23 @@
 #include <map>
 
 #include "imaging/exceptions.h"
-#include "toolkit/buttons.h"
 #include "toolkit/dpi.h"
 #include "toolkit/errors.h"
-#include "toolkit/image.h"
 #include "toolkit/panel.h"
-#include "toolkit/statusbar.h"
 
 namespace qv::win {
 
 namespace {
 
-constexpr DWORD kFormStyle = WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-constexpr DWORD kFormExStyle = WS_EX_APPWINDOW | WS_EX_CONTROLPARENT;
-
-RECT WindowRectFor(int clientWidth, int clientHeight, int dpi) {
+RECT WindowRectFor(int clientWidth, int clientHeight, int dpi, DWORD style, DWORD exStyle) {
   RECT r{0, 0, clientWidth, clientHeight};
   using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
   static const auto adjust = reinterpret_cast<AdjustFn>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-  if (!adjust || !adjust(&r, kFormStyle, FALSE, kFormExStyle, static_cast<UINT>(dpi))) {
-    AdjustWindowRectEx(&r, kFormStyle, FALSE, kFormExStyle);
+  if (!adjust || !adjust(&r, style, FALSE, exStyle, static_cast<UINT>(dpi))) {
+    AdjustWindowRectEx(&r, style, FALSE, exStyle);
   }
   return r;
-}
-
-std::vector<std::wstring> SplitItems(const wchar_t* items) {
-  std::vector<std::wstring> out;
-  std::wstring all = items ? items : L"";
-  size_t start = 0;
-  while (!all.empty() && start <= all.size()) {
-    size_t end = all.find(L'\n', start);
-    if (end == std::wstring::npos) end = all.size();
-    out.push_back(all.substr(start, end - start));
-    start = end + 1;
-  }
-  return out;
 }
 
 }  // namespace
@@ -70,17 +51,16 @@ TControl* TForm::FindField(const std::string& name) const {
   return nullptr;
 }
 
-const ComponentRow* TForm::FindRow(const std::string& name) const {
-  for (const auto& row : rows_) {
-    if (name == row.Name) return &row;
-  }
-  return nullptr;
-}
-
 void TForm::MakeFont() {
   font_.Reset(CreateFontW(-Scale(spec_.FontHeight, dpi_), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                           DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                           DEFAULT_PITCH | FF_DONTCARE, spec_.FontName.c_str()));
+}
+
+SIZE TForm::FrameSize() const {
+  const RECT r = WindowRectFor(Scale(spec_.ClientWidth, dpi_), Scale(spec_.ClientHeight, dpi_), dpi_,
+                               spec_.Style, spec_.ExStyle);
+  return SIZE{r.right - r.left, r.bottom - r.top};
 }
 
 void TForm::CreateForm(const FormSpec& spec, std::span<const ComponentRow> rows) {
@@ -89,22 +69,22 @@ void TForm::CreateForm(const FormSpec& spec, std::span<const ComponentRow> rows)
   dpi_ = DpiOf(nullptr);
   MakeFont();
 
-  RECT wr = WindowRectFor(Scale(spec.ClientWidth, dpi_), Scale(spec.ClientHeight, dpi_), dpi_);
-  const int w = wr.right - wr.left, h = wr.bottom - wr.top;
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - w) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - h) / 2;
-  Create({.Left = x, .Top = y, .Width = w, .Height = h, .Text = spec.Caption,
-          .Style = kFormStyle, .ExStyle = kFormExStyle, .Font = font_.Get()});
+  SIZE size = FrameSize();
+  Create({.Left = (GetSystemMetrics(SM_CXSCREEN) - size.cx) / 2,
+          .Top = (GetSystemMetrics(SM_CYSCREEN) - size.cy) / 2, .Width = size.cx,
+          .Height = size.cy, .Text = spec.Caption, .Style = spec.Style, .ExStyle = spec.ExStyle,
+          .Font = font_.Get()});
   // The monitor the window landed on may have another DPI than the system.
   if (int actual = DpiOf(Handle()); actual != dpi_) {
     dpi_ = actual;
     MakeFont();
     SendMessageW(Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
-    RECT ar = WindowRectFor(Scale(spec.ClientWidth, dpi_), Scale(spec.ClientHeight, dpi_), dpi_);
-    SetWindowPos(Handle(), nullptr, 0, 0, ar.right - ar.left, ar.bottom - ar.top,
+    size = FrameSize();
+    SetWindowPos(Handle(), nullptr, 0, 0, size.cx, size.cy,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   }
   FitClientArea();
+  CentreOnMonitor();
 
   tooltips_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                               WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
@@ -123,18 +103,19 @@ void TForm::CreateForm(const FormSpec& spec, std::span<const ComponentRow> rows)
       parent = p->Handle();
     }
     const RECT& r = places[i];
-    CreateArgs args{.Parent = parent, .Left = r.left, .Top = r.top, .Width = r.right - r.left,
-                    .Height = r.bottom - r.top, .Text = row.Text,
-                    .Style = row.TabOrder >= 0 ? static_cast<DWORD>(WS_TABSTOP) : 0,
-                    .Id = static_cast<int>(1000 + i), .Font = font_.Get()};
-    CreateComponent(row, *field, args);
+    field->Hint = row.Hint;
+    field->Create({.Parent = parent, .Left = r.left, .Top = r.top, .Width = r.right - r.left,
+                   .Height = r.bottom - r.top, .Text = row.Text,
+                   .Style = row.TabOrder >= 0 ? static_cast<DWORD>(WS_TABSTOP) : 0,
+                   .Id = static_cast<int>(1000 + i), .Font = font_.Get(), .Name = row.Name});
     if (*row.Hint) {
-      AddTooltip(field->Handle(), row.Hint);
-      if (auto* group = dynamic_cast<TRadioGroup*>(field)) {
-        for (size_t b = 0; b < group->Items.size(); ++b) AddTooltip(group->Button(static_cast<int>(b)), row.Hint);
-      }
+      for (HWND tool : field->HintWindows()) AddTooltip(tool, row.Hint);
     }
-    if (*row.Handler) BindEvent(row, *field, Operation(row.Handler));
+    for (const EventBinding& e : row.Events) {
+      if (!*e.Event) continue;
+      if (!field->BindEvent(e.Event, Operation(e.Handler)))
+        throw Exception(std::string("Cannot bind event \"") + e.Event + "\" of \"" + row.Name + "\"");
+    }
   }
   ApplyTabOrder();
   if (*spec.OnCreate) Operation(spec.OnCreate)();
@@ -142,35 +123,6 @@ void TForm::CreateForm(const FormSpec& spec, std::span<const ComponentRow> rows)
     ShowWindow(Handle(), SW_SHOW);
     UpdateWindow(Handle());
   }
-}
-
-void TForm::CreateComponent(const ComponentRow& row, TControl& field, CreateArgs& args) {
-  if (auto* group = dynamic_cast<TRadioGroup*>(&field)) {
-    group->Items = SplitItems(row.Items);
-    group->Columns = row.Columns;
-    args.Style &= ~static_cast<DWORD>(WS_TABSTOP);  // its buttons are the stops
-    args.ExStyle |= WS_EX_CONTROLPARENT;
-  } else if (dynamic_cast<TPanel*>(&field)) {
-    args.Style &= ~static_cast<DWORD>(WS_TABSTOP);
-    args.Style |= WS_CLIPCHILDREN;
-    args.ExStyle |= WS_EX_CONTROLPARENT;
-  } else if (dynamic_cast<TStatusBar*>(&field)) {
-    args.Style |= CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
-    static_cast<TStatusBar&>(field).SetText(row.Text);
-    args.Text.clear();
-  }
-  field.Create(args);
-}
-
-void TForm::BindEvent(const ComponentRow& row, TControl& field,
-                      const std::function<void()>& handler) {
-  const std::string event = row.Event;
-  if (event == "click") {
-    if (auto* b = dynamic_cast<TBitBtn*>(&field)) return void(b->OnClick = handler);
-    if (auto* c = dynamic_cast<TCheckBox*>(&field)) return void(c->OnClick = handler);
-    if (auto* g = dynamic_cast<TRadioGroup*>(&field)) return void(g->OnClick = handler);
-  }
-  throw Exception(std::string("Cannot bind event \"") + row.Event + "\" of \"" + row.Name + "\"");
 }
 
 void TForm::AddTooltip(HWND tool, const wchar_t* hint) {
@@ -233,7 +185,7 @@ std::vector<RECT> TForm::ComputeLayout() const {
       const ComponentRow& row = rows_[i];
       if (parent != row.Parent) continue;
       RECT inner{0, 0, out[i].right - out[i].left, out[i].bottom - out[i].top};
-      if (dynamic_cast<TPanel*>(FindField(row.Name))) InflateRect(&inner, -1, -1);
+      if (const TControl* field = FindField(row.Name)) inner = field->ChildArea(inner);
       place(row.Name, inner);
     }
   };
@@ -255,6 +207,23 @@ void TForm::FitClientArea() {
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
+POINT CentredOnWorkArea(SIZE window, const RECT& workArea) {
+  const LONG x = workArea.left + (workArea.right - workArea.left - window.cx) / 2;
+  const LONG y = workArea.top + (workArea.bottom - workArea.top - window.cy) / 2;
+  return POINT{std::max(x, workArea.left), std::max(y, workArea.top)};
+}
+
+void TForm::CentreOnMonitor() {
+  RECT frame;
+  GetWindowRect(Handle(), &frame);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (!GetMonitorInfoW(MonitorFromWindow(Handle(), MONITOR_DEFAULTTONEAREST), &monitor)) return;
+  const POINT at = CentredOnWorkArea({frame.right - frame.left, frame.bottom - frame.top},
+                                     monitor.rcWork);
+  SetWindowPos(Handle(), nullptr, at.x, at.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 void TForm::Relayout() {
   const std::vector<RECT> places = ComputeLayout();
   for (size_t i = 0; i < rows_.size(); ++i) {
@@ -264,7 +233,6 @@ void TForm::Relayout() {
     SendMessageW(f->Handle(), WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
     SetWindowPos(f->Handle(), nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
                  SWP_NOZORDER | SWP_NOACTIVATE);
-    if (auto* g = dynamic_cast<TRadioGroup*>(f)) g->ArrangeButtons();
   }
   InvalidateRect(Handle(), nullptr, TRUE);
 }
@@ -291,10 +259,9 @@ LRESULT TForm::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       // The system suggests where the window goes; its size follows from
       // the table, so the client area is exactly the scaled one.
       const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
-      const RECT size = WindowRectFor(Scale(spec_.ClientWidth, dpi_),
-                                      Scale(spec_.ClientHeight, dpi_), dpi_);
-      SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, size.right - size.left,
-                   size.bottom - size.top, SWP_NOZORDER | SWP_NOACTIVATE);
+      const SIZE size = FrameSize();
+      SetWindowPos(Handle(), nullptr, suggested->left, suggested->top, size.cx, size.cy,
+                   SWP_NOZORDER | SWP_NOACTIVATE);
       FitClientArea();
       Relayout();
       return 0;  // the old font is freed only now that nothing uses it

@@ -11,6 +11,17 @@ bool AnswerButtonFaceColor(UINT msg, WPARAM wParam, LRESULT* result) {
   return true;
 }
 
+void TPanel::PrepareCreate(CreateArgs& args) {
+  args.Style &= ~static_cast<DWORD>(WS_TABSTOP);
+  args.Style |= WS_CLIPCHILDREN;
+  args.ExStyle |= WS_EX_CONTROLPARENT;
+}
+
+RECT TPanel::ChildArea(RECT client) const {
+  InflateRect(&client, -1, -1);
+  return client;
+}
+
 void TPanel::PaintContent(HDC dc) {
   RECT r;
   GetClientRect(Handle(), &r);

@@ -8,9 +8,13 @@ namespace qv::win {
 class TPanel : public TControl {
  public:
   void PaintContent(HDC dc) override;
+  // Docked children keep the bevel free.
+  RECT ChildArea(RECT client) const override;
 
  protected:
   const wchar_t* ClassName() const override { return L"QvPanel"; }
+  // A container: no tab stop of its own, Tab goes on into its children.
+  void PrepareCreate(CreateArgs& args) override;
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 

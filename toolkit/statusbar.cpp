@@ -2,9 +2,15 @@
 
 namespace qv::win {
 
+void TStatusBar::PrepareCreate(CreateArgs& args) {
+  // The form places the bar itself: its height comes from the form's table,
+  // scaled like every other size.
+  args.Style |= CCS_NORESIZE | CCS_NOPARENTALIGN | CCS_NODIVIDER;
+  if (!args.Text.empty()) text_ = std::move(args.Text);
+  args.Text.clear();
+}
+
 void TStatusBar::OnCreated() {
-  // The form places the bar itself (CCS_NORESIZE in CreateArgs): its height
-  // comes from the form's table, scaled like every other size.
   SendMessageW(Handle(), SB_SIMPLE, TRUE, 0);
   SetText(text_);
 }

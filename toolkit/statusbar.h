@@ -14,6 +14,9 @@ class TStatusBar : public TControl {
 
  protected:
   const wchar_t* SystemClass() const override { return STATUSCLASSNAMEW; }
+  // Placed by its owner, like every other control; the text of the
+  // creation arguments is the status text.
+  void PrepareCreate(CreateArgs& args) override;
   void OnCreated() override;
 
  private:

@@ -18,40 +18,24 @@ namespace {
 constexpr wchar_t kAddress[] = L"https://www.quorvane.example/";
 
 constexpr win::ComponentRow kRows[] = {
-    {.Name = "Panel1", .Kind = "panel", .Left = 9, .Top = 8, .Width = 281, .Height = 218,
-     .TabOrder = 0},
-    {.Name = "sLabelFX1", .Kind = "TsLabelFX", .Parent = "Panel1", .Left = 3, .Top = 13,
-     .Width = 273, .Height = 32, .Text = L"Quorvane"},
-    {.Name = "Copyright", .Kind = "label", .Parent = "Panel1", .Left = 3, .Top = 45, .Width = 273,
-     .Height = 13, .Text = L"Freeware: free to use, copy and pass on."},
-    {.Name = "sLabel1", .Kind = "TsLabel", .Parent = "Panel1", .Left = 3, .Top = 62, .Width = 273,
-     .Height = 13, .Text = L"Create and set your own gradient toolbar background"},
-    {.Name = "Comments", .Kind = "label", .Parent = "Panel1", .Left = 3, .Top = 81, .Width = 273,
-     .Height = 13, .Text = L"www.quorvane.example", .Hint = kAddress},
-    {.Name = "Image1", .Kind = "image", .Parent = "Panel1", .Left = 71, .Top = 104, .Width = 145,
-     .Height = 105, .Hint = kAddress},
-    {.Name = "sBitBtn1", .Kind = "TsBitBtn", .Left = 117, .Top = 232, .Width = 75, .Height = 33,
-     .Text = L"OK", .TabOrder = 1},
+    {.Name = "Panel1", .Left = 9, .Top = 8, .Width = 281, .Height = 218, .TabOrder = 0},
+    {.Name = "sLabelFX1", .Parent = "Panel1", .Left = 3, .Top = 13, .Width = 273, .Height = 32,
+     .Text = L"Quorvane"},
+    {.Name = "Copyright", .Parent = "Panel1", .Left = 3, .Top = 45, .Width = 273, .Height = 13,
+     .Text = L"Freeware: free to use, copy and pass on."},
+    {.Name = "sLabel1", .Parent = "Panel1", .Left = 3, .Top = 62, .Width = 273, .Height = 13,
+     .Text = L"Create and set your own gradient toolbar background"},
+    {.Name = "Comments", .Parent = "Panel1", .Left = 3, .Top = 81, .Width = 273, .Height = 13,
+     .Text = L"www.quorvane.example", .Hint = kAddress,
+     .Events = {{"click", "CommentsClick"}, {"mousemove", "CommentsMouseMove"},
+                {"mouseleave", "CommentsMouseLeave"}}},
+    {.Name = "Image1", .Parent = "Panel1", .Left = 71, .Top = 104, .Width = 145, .Height = 105,
+     .Hint = kAddress,
+     .Events = {{"click", "Image1Click"}, {"mousemove", "Image1MouseMove"},
+                {"mouseleave", "Image1MouseLeave"}}},
+    {.Name = "sBitBtn1", .Left = 117, .Top = 232, .Width = 75, .Height = 33, .Text = L"OK",
+     .TabOrder = 1},
 };
-
-// Events of the description: a component may have several, a table row one.
-struct EventRow {
-  const char* Component;
-  const char* Event;
-  const char* Handler;
-};
-constexpr EventRow kEvents[] = {
-    {"Comments", "click", "CommentsClick"},
-    {"Comments", "mousemove", "CommentsMouseMove"},
-    {"Comments", "mouseleave", "CommentsMouseLeave"},
-    {"Image1", "click", "Image1Click"},
-    {"Image1", "mousemove", "Image1MouseMove"},
-    {"Image1", "mouseleave", "Image1MouseLeave"},
-};
-
-constexpr DWORD kDialogStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-constexpr DWORD kDialogExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
-constexpr int kClientWidth = 298, kClientHeight = 274;
 
 void ShellOpen(HWND owner, const std::string& address) {
   // The outcome is not checked: if no browser opens, nothing is reported.
@@ -86,19 +70,11 @@ void TBevelPanel::PaintContent(HDC dc) {
   Frame3D(dc, r, width, light, shadow);  // inner bevel, raised
 }
 
-LRESULT TBevelPanel::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_ERASEBKGND:
-      return 1;  // PaintContent covers everything
-    case WM_PRINTCLIENT:
-      // Transparent labels on the panel draw over this.
-      PaintContent(reinterpret_cast<HDC>(wParam));
-      return 0;
-  }
-  return TControl::HandleMessage(msg, wParam, lParam);
-}
-
 // --- TLinkImage --------------------------------------------------------------
+
+bool TLinkImage::BindEvent(std::string_view event, std::function<void()> handler) {
+  return pointer_.Bind(event, std::move(handler));
+}
 
 LRESULT TLinkImage::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   LRESULT result = 0;
@@ -122,6 +98,19 @@ TAboutBox::TAboutBox() : OpenAddress(ShellOpen) {
   Field("Image1", Image1);
   Field("sLabelFX1", sLabelFX1);
   Field("sLabel1", sLabel1);
+
+  // What the description stores beyond the table: centred labels of fixed
+  // size, a shadow under the title only, word wrap on the address line.
+  for (win::TsLabelFXControl* label : {&sLabelFX1, &Copyright, &sLabel1, &Comments}) {
+    TsLabelFX& model = label->Model();
+    model.SetAutoSize(false);
+    model.SetAlignment(taCenter);
+    if (label != &sLabelFX1) model.Shadow().SetMode(smNone);
+  }
+  Comments.Model().SetWordWrap(true);
+  sBitBtn1.GlyphPainter = PaintCheckMarkGlyph;
+  sBitBtn1.GlyphSize96 = 16;
+  Image1.SetPicture(PaintAboutLogo());
 }
 
 // The window and its children go first, while every component object still
@@ -131,68 +120,15 @@ TAboutBox::~TAboutBox() { Destroy(); }
 // The toolkit registers its window classes with the exe's own instance.
 void TAboutBox::Create(HINSTANCE) {
   if (Handle()) return;
-  win::FormSpec spec;
-  spec.Caption = L"Quorvane 1.0";
-  spec.ClientWidth = kClientWidth;
-  spec.ClientHeight = kClientHeight;
-  spec.FontName = L"MS Sans Serif";
-  spec.FontHeight = 11;
-  spec.Visible = false;
-  CreateForm(spec, kRows);
+  CreateForm({.Caption = L"Quorvane 1.0", .ClientWidth = 298, .ClientHeight = 274,
+              .FontName = L"MS Sans Serif", .FontHeight = 11, .Style = win::kDialogStyle,
+              .ExStyle = win::kDialogExStyle, .Visible = false},
+             kRows);
   ApplyLabelFonts();  // at the window's DPI, before the first paint
-  for (const EventRow& e : kEvents) {
-    win::ComponentRow row = *FindRow(e.Component);
-    row.Event = e.Event;
-    row.Handler = e.Handler;
-    BindEvent(row, *FindField(e.Component), Operation(e.Handler));
-  }
   // OK closes the window with the result OK: its modal result, not an event.
   sBitBtn1.OnClick = [this] { modal_result_ = IDOK; };
   // This window shows no hints as tooltips: the addresses serve the clicks.
   if (Tooltips()) SendMessageW(Tooltips(), TTM_ACTIVATE, FALSE, 0);
-  MakeDialogFrame();
-}
-
-void TAboutBox::MakeDialogFrame() {
-  // The toolkit builds main-window frames; this one is a dialog's: fixed
-  // size, close box only, no taskbar button of its own.
-  SetWindowLongPtrW(Handle(), GWL_STYLE, kDialogStyle);
-  SetWindowLongPtrW(Handle(), GWL_EXSTYLE, kDialogExStyle);
-  const int dpi = Dpi();
-  RECT r{0, 0, win::Scale(kClientWidth, dpi), win::Scale(kClientHeight, dpi)};
-  using AdjustFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
-  static const auto adjust = reinterpret_cast<AdjustFn>(reinterpret_cast<void*>(
-      GetProcAddress(GetModuleHandleW(L"user32.dll"), "AdjustWindowRectExForDpi")));
-  if (!adjust || !adjust(&r, kDialogStyle, FALSE, kDialogExStyle, static_cast<UINT>(dpi)))
-    AdjustWindowRectEx(&r, kDialogStyle, FALSE, kDialogExStyle);
-  const int w = r.right - r.left, h = r.bottom - r.top;
-  SetWindowPos(Handle(), nullptr, (GetSystemMetrics(SM_CXSCREEN) - w) / 2,
-               (GetSystemMetrics(SM_CYSCREEN) - h) / 2, w, h,
-               SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
-}
-
-void TAboutBox::CreateComponent(const win::ComponentRow& row, win::TControl& field,
-                                win::CreateArgs& args) {
-  if (&field == &Panel1) {
-    args.Style &= ~static_cast<DWORD>(WS_TABSTOP);  // a panel takes no focus
-    args.Style |= WS_CLIPCHILDREN;
-    args.ExStyle |= WS_EX_CONTROLPARENT;
-  } else if (auto* label = dynamic_cast<win::TsLabelFXControl*>(&field)) {
-    TsLabelFX& model = label->Model();
-    model.SetAutoSize(false);
-    model.SetAlignment(taCenter);
-    // Only the title has a shadow; the other labels are plain ones.
-    if (label != &sLabelFX1) model.Shadow().SetMode(smNone);
-    if (label == &Comments) model.SetWordWrap(true);
-    label->Hint = row.Hint;
-  } else if (&field == &Image1) {
-    Image1.Hint = row.Hint;
-  } else if (&field == &sBitBtn1) {
-    sBitBtn1.GlyphPainter = PaintCheckMarkGlyph;
-    sBitBtn1.GlyphSize96 = 16;
-  }
-  win::TForm::CreateComponent(row, field, args);
-  if (&field == &Image1) Image1.SetPicture(PaintAboutLogo());
 }
 
 void TAboutBox::ApplyLabelFonts() {
@@ -214,24 +150,9 @@ void TAboutBox::ApplyLabelFonts() {
   Comments.Model().SetFont(font(11, false, Comments.Model().Font().Color));
 }
 
-void TAboutBox::BindEvent(const win::ComponentRow& row, win::TControl& field,
-                          const std::function<void()>& handler) {
-  win::TPointerEvents* pointer = nullptr;
-  if (auto* label = dynamic_cast<win::TsLabelFXControl*>(&field)) pointer = &label->Pointer();
-  if (auto* image = dynamic_cast<TLinkImage*>(&field)) pointer = &image->Pointer();
-  if (pointer) {
-    const std::string event = row.Event;
-    if (event == "click") return void(pointer->OnClick = handler);
-    if (event == "mousemove") return void(pointer->OnMouseMove = handler);
-    if (event == "mouseleave") return void(pointer->OnMouseLeave = handler);
-  }
-  win::TForm::BindEvent(row, field, handler);
-}
-
-void TAboutBox::CommentsClick(win::TControl* sender) {
-  auto* label = dynamic_cast<win::TsLabelFXControl*>(sender);
-  if (!label || !OpenAddress) return;
-  OpenAddress(Handle(), win::Narrow(label->Hint));
+void TAboutBox::CommentsClick(win::TsLabelFXControl* sender) {
+  if (!sender || !OpenAddress) return;
+  OpenAddress(Handle(), win::Narrow(sender->Hint));
 }
 
 void TAboutBox::CommentsMouseMove() {
@@ -248,10 +169,9 @@ void TAboutBox::CommentsMouseLeave() {
   Comments.Model().SetFont(font);
 }
 
-void TAboutBox::Image1Click(win::TControl* sender) {
-  auto* image = dynamic_cast<TLinkImage*>(sender);
-  if (!image || !OpenAddress) return;
-  OpenAddress(Handle(), win::Narrow(image->Hint));
+void TAboutBox::Image1Click(TLinkImage* sender) {
+  if (!sender || !OpenAddress) return;
+  OpenAddress(Handle(), win::Narrow(sender->Hint));
 }
 
 void TAboutBox::Image1MouseMove() {
@@ -297,6 +217,14 @@ LRESULT TAboutBox::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case DM_GETDEFID:
       // Enter presses OK wherever the focus is.
       return MAKELRESULT(sBitBtn1.Id(), DC_HASDEFID);
+    case WM_COMMAND:
+      // Escape: the dialog manager asks for Cancel, which this window offers
+      // as its close box.
+      if (LOWORD(wParam) == IDCANCEL && HIWORD(wParam) == BN_CLICKED && !lParam) {
+        SendMessageW(Handle(), WM_CLOSE, 0, 0);
+        return 0;
+      }
+      break;
     case WM_CLOSE:
       // The close box hides the window; it lives as long as the program.
       if (modal_) modal_result_ = IDCANCEL;

@@ -12,18 +12,19 @@
 #include "toolkit/buttons.h"
 #include "toolkit/form.h"
 #include "toolkit/image.h"
+#include "toolkit/panel.h"
+#include "toolkit/pointer_events.h"
 
 namespace qv {
 
 // A panel with a lowered outer and a raised inner bevel, each 2 pixels wide
 // at 96 pixels per inch, in the button face.
-class TBevelPanel : public win::TControl {
+class TBevelPanel : public win::TPanel {
  public:
   void PaintContent(HDC dc) override;
 
  protected:
   const wchar_t* ClassName() const override { return L"QvBevelPanel"; }
-  LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 
 // An image that reports the pointer and shows a cursor of its own.
@@ -31,7 +32,8 @@ class TLinkImage : public win::TImage {
  public:
   win::TPointerEvents& Pointer() { return pointer_; }
   const win::TPointerEvents& Pointer() const { return pointer_; }
-  std::wstring Hint;  // never shown here
+  // The pointer's events: "click", "mousemove", "mouseleave".
+  bool BindEvent(std::string_view event, std::function<void()> handler) override;
 
  protected:
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -65,23 +67,22 @@ class TAboutBox : public win::TForm {
   win::TsLabelFXControl sLabelFX1;
   win::TsLabelFXControl sLabel1;
 
-  // Published operations. The sender is the component whose event fired.
-  void CommentsClick(win::TControl* sender);
+  // Published operations. The sender is the component whose event fired;
+  // a click of a sender of another kind than the handler's (a label for
+  // CommentsClick, an image for Image1Click) is ignored.
+  void CommentsClick(win::TsLabelFXControl* sender);
+  void CommentsClick(win::TControl*) {}
   void CommentsMouseLeave();
   void CommentsMouseMove();
-  void Image1Click(win::TControl* sender);
+  void Image1Click(TLinkImage* sender);
+  void Image1Click(win::TControl*) {}
   void Image1MouseMove();
   void Image1MouseLeave();
 
  protected:
-  void CreateComponent(const win::ComponentRow& row, win::TControl& field,
-                       win::CreateArgs& args) override;
-  void BindEvent(const win::ComponentRow& row, win::TControl& field,
-                 const std::function<void()>& handler) override;
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void MakeDialogFrame();
   void ApplyLabelFonts();
 
   int modal_result_ = 0;

@@ -19,41 +19,37 @@ using win::TAlign;
 // The window description: one row per component, in creation order, with
 // places and sizes at 96 pixels per inch.
 const ComponentRow kForm1Components[] = {
-    {.Name = "spnl1", .Kind = "TsPanel", .Left = 0, .Top = 0, .Width = 887, .Height = 65,
-     .TabOrder = 0, .Align = TAlign::alTop},
-    {.Name = "colorselect1", .Kind = "TsColorBox", .Parent = "spnl1", .Left = 112, .Top = 9,
-     .Width = 89, .Height = 22, .Text = L"Gradient 1st Color:", .TabOrder = 0, .Event = "change",
-     .Handler = "colorselect1Change"},
-    {.Name = "colorselect2", .Kind = "TsColorBox", .Parent = "spnl1", .Left = 112, .Top = 37,
-     .Width = 89, .Height = 22, .Text = L"Gradient 2nd Color:", .TabOrder = 1, .Event = "change",
-     .Handler = "colorselect2Change"},
-    {.Name = "sbtbtn2", .Kind = "TsBitBtn", .Parent = "spnl1", .Left = 429, .Top = 9, .Width = 82,
-     .Height = 50, .Text = L"Apply", .Hint = L"Apply Background to System", .TabOrder = 2,
-     .Event = "click", .Handler = "sbtbtn2Click"},
-    {.Name = "chk1", .Kind = "TsCheckBox", .Parent = "spnl1", .Left = 363, .Top = 27, .Width = 60,
-     .Height = 20, .Text = L"Reverse", .Hint = L"Reverse Colors Order", .TabOrder = 3,
-     .Event = "click", .Handler = "chk1Click"},
-    {.Name = "srdgrp1", .Kind = "TsRadioGroup", .Parent = "spnl1", .Left = 217, .Top = 9,
-     .Width = 140, .Height = 50, .Text = L"Gradient Type", .Hint = L"Select Gradient Direction",
-     .TabOrder = 4, .Event = "click", .Handler = "srdgrp1Click",
-     .Items = L"Vertical\nHorizonal", .Columns = 2},
-    {.Name = "sbtbtn3", .Kind = "TsBitBtn", .Parent = "spnl1", .Left = 603, .Top = 9, .Width = 80,
-     .Height = 50, .Text = L"Default", .Hint = L"Restore Toolbar Background to Default",
-     .TabOrder = 5, .Event = "click", .Handler = "sbtbtn3Click"},
-    {.Name = "sbtbtn1", .Kind = "TsBitBtn", .Parent = "spnl1", .Left = 517, .Top = 9, .Width = 80,
-     .Height = 50, .Text = L"Load", .Hint = L"Load Saved Background", .TabOrder = 6,
-     .Event = "click", .Handler = "sbtbtn1Click"},
-    {.Name = "sbtbtn4", .Kind = "TsBitBtn", .Parent = "spnl1", .Left = 708, .Top = 9, .Width = 80,
-     .Height = 50, .Text = L"About", .Hint = L"About Quorvane", .TabOrder = 7, .Event = "click",
-     .Handler = "sbtbtn4Click"},
-    {.Name = "sbtbtn5", .Kind = "TsBitBtn", .Parent = "spnl1", .Left = 794, .Top = 9, .Width = 80,
-     .Height = 50, .Text = L"Exit", .Hint = L"Exit", .TabOrder = 8, .Event = "click",
-     .Handler = "sbtbtn5Click"},
-    {.Name = "spnl2", .Kind = "TsPanel", .Left = 0, .Top = 65, .Width = 887, .Height = 149,
-     .TabOrder = 1, .Align = TAlign::alClient},
-    {.Name = "image2", .Kind = "TProEffectImage", .Parent = "spnl2", .Left = 1, .Top = 1,
-     .Width = 885, .Height = 147, .Align = TAlign::alClient},
-    {.Name = "stsbr1", .Kind = "TsStatusBar", .Left = 0, .Top = 214, .Width = 887, .Height = 19,
+    {.Name = "spnl1", .Left = 0, .Top = 0, .Width = 887, .Height = 65, .TabOrder = 0,
+     .Align = TAlign::alTop},
+    {.Name = "colorselect1", .Parent = "spnl1", .Left = 112, .Top = 9, .Width = 89, .Height = 22,
+     .Text = L"Gradient 1st Color:", .TabOrder = 0, .Events = {{"change", "colorselect1Change"}}},
+    {.Name = "colorselect2", .Parent = "spnl1", .Left = 112, .Top = 37, .Width = 89, .Height = 22,
+     .Text = L"Gradient 2nd Color:", .TabOrder = 1, .Events = {{"change", "colorselect2Change"}}},
+    {.Name = "sbtbtn2", .Parent = "spnl1", .Left = 429, .Top = 9, .Width = 82, .Height = 50,
+     .Text = L"Apply", .Hint = L"Apply Background to System", .TabOrder = 2,
+     .Events = {{"click", "sbtbtn2Click"}}},
+    {.Name = "chk1", .Parent = "spnl1", .Left = 363, .Top = 27, .Width = 60, .Height = 20,
+     .Text = L"Reverse", .Hint = L"Reverse Colors Order", .TabOrder = 3,
+     .Events = {{"click", "chk1Click"}}},
+    {.Name = "srdgrp1", .Parent = "spnl1", .Left = 217, .Top = 9, .Width = 140, .Height = 50,
+     .Text = L"Gradient Type", .Hint = L"Select Gradient Direction", .TabOrder = 4,
+     .Events = {{"click", "srdgrp1Click"}}},
+    {.Name = "sbtbtn3", .Parent = "spnl1", .Left = 603, .Top = 9, .Width = 80, .Height = 50,
+     .Text = L"Default", .Hint = L"Restore Toolbar Background to Default", .TabOrder = 5,
+     .Events = {{"click", "sbtbtn3Click"}}},
+    {.Name = "sbtbtn1", .Parent = "spnl1", .Left = 517, .Top = 9, .Width = 80, .Height = 50,
+     .Text = L"Load", .Hint = L"Load Saved Background", .TabOrder = 6,
+     .Events = {{"click", "sbtbtn1Click"}}},
+    {.Name = "sbtbtn4", .Parent = "spnl1", .Left = 708, .Top = 9, .Width = 80, .Height = 50,
+     .Text = L"About", .Hint = L"About Quorvane", .TabOrder = 7,
+     .Events = {{"click", "sbtbtn4Click"}}},
+    {.Name = "sbtbtn5", .Parent = "spnl1", .Left = 794, .Top = 9, .Width = 80, .Height = 50,
+     .Text = L"Exit", .Hint = L"Exit", .TabOrder = 8, .Events = {{"click", "sbtbtn5Click"}}},
+    {.Name = "spnl2", .Left = 0, .Top = 65, .Width = 887, .Height = 149, .TabOrder = 1,
+     .Align = TAlign::alClient},
+    {.Name = "image2", .Parent = "spnl2", .Left = 1, .Top = 1, .Width = 885, .Height = 147,
+     .Align = TAlign::alClient},
+    {.Name = "stsbr1", .Left = 0, .Top = 214, .Width = 887, .Height = 19,
      .Align = TAlign::alBottom},
 };
 
@@ -86,6 +82,12 @@ TForm1::TForm1() {
   Field("sbtbtn1", sbtbtn1);
   Field("sbtbtn4", sbtbtn4);
   Field("sbtbtn5", sbtbtn5);
+
+  colorselect1.Box().SetSkinSection("COMBOBOX");
+  colorselect2.Box().SetSkinSection("COMBOBOX");
+  srdgrp1.Items = {L"Vertical", L"Horizonal"};
+  srdgrp1.Columns = 2;
+  srdgrp1.SetItemIndex(0);  // "Vertical", as the description stores it
 
   sbtbtn2.GlyphPainter = [](int size) { return PaintGlyph(TGlyphKind::gkApply, size); };
   sbtbtn3.GlyphPainter = [](int size) { return PaintGlyph(TGlyphKind::gkDefault, size); };
@@ -121,30 +123,6 @@ void TForm1::Build() {
 void TForm1::Show() {
   ShowWindow(Handle(), SW_SHOW);
   UpdateWindow(Handle());
-}
-
-void TForm1::CreateComponent(const win::ComponentRow& row, win::TControl& field,
-                             win::CreateArgs& args) {
-  if (auto* box = dynamic_cast<win::TColorBoxControl*>(&field)) {
-    box->Box().SetName(row.Name);
-    box->Box().SetSkinSection("COMBOBOX");
-    args.Text.clear();
-    box->Create(args);
-    box->SetCaptionLabel(win::Narrow(row.Text));
-    return;
-  }
-  win::TForm::CreateComponent(row, field, args);
-  if (&field == &srdgrp1) srdgrp1.SetItemIndex(0);  // "Vertical", as the description stores it
-}
-
-void TForm1::BindEvent(const win::ComponentRow& row, win::TControl& field,
-                       const std::function<void()>& handler) {
-  if (auto* box = dynamic_cast<win::TColorBoxControl*>(&field);
-      box && std::string(row.Event) == "change") {
-    box->Box().OnChange = [handler](TsCustomColorBox&) { handler(); };
-    return;
-  }
-  win::TForm::BindEvent(row, field, handler);
 }
 
 PreviewSettings TForm1::CurrentSettings() const {

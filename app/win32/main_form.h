@@ -72,10 +72,6 @@ class TForm1 : public win::TForm, private TBackgroundHost {
   std::function<void(const std::string& path)> ToolbarWriter;
 
  protected:
-  void CreateComponent(const win::ComponentRow& row, win::TControl& field,
-                       win::CreateArgs& args) override;
-  void BindEvent(const win::ComponentRow& row, win::TControl& field,
-                 const std::function<void()>& handler) override;
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:

@@ -11,8 +11,25 @@
 
 namespace qv {
 
+namespace {
+
+// The path as the ANSI value can hold it: as it is, else the file's short
+// path when the file system keeps one in characters of the code page.
+std::optional<std::string> AnsiPathOf(const std::wstring& path) {
+  if (std::optional<std::string> ansi = win::ToAnsi(path)) return ansi;
+  const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
+  if (needed == 0) return std::nullopt;
+  std::wstring shortPath(needed, L'\0');
+  const DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), needed);
+  if (length == 0 || length >= needed) return std::nullopt;
+  shortPath.resize(length);
+  return win::ToAnsi(shortPath);
+}
+
+}  // namespace
+
 void WriteToolbarBitmapValue(const std::string& utf8Path) {
-  const std::optional<std::string> ansi = win::ToAnsi(win::Widen(utf8Path));
+  const std::optional<std::string> ansi = AnsiPathOf(win::Widen(utf8Path));
   if (!ansi) throw EOSError(SetDataFailedText());
 
   // The key path is absolute from the root: the leading separator goes, the

@@ -644,5 +644,28 @@ TEST_F(BoxFixture, PaintedEntryPixels) {
   EXPECT_TRUE(ink);
 }
 
+// An entry lower than its text: the name is set from above the entry's top
+// ((8 - 13) div 2 = -2) but its background and ink stay inside the entry.
+TEST_F(BoxFixture, PaintedEntryLowerThanItsTextStaysInsideIt) {
+  TFont font = box.Font();
+  font.Height = 13;
+  TBitmap s;
+  s.SetSize(89, 24);
+  s.SetPixelBits(24);
+  FillRect(s, TRect{0, 0, 89, 24}, 0x123456);
+  const TColorEntryPaint p = box.DrawItem(12, TRect{0, 8, 89, 16}, odSelected, TColorBoxMetrics{13, 17});
+  ASSERT_EQ(p.TextOrigin, (TPoint{12, 6}));
+  PaintColorEntryTo(s, p, font);
+  for (int x = 0; x < 89; ++x) {
+    for (int y : {0, 6, 7, 16, 23}) ASSERT_EQ(s.GetPixelRgb(x, y), 0x123456u) << x << "," << y;
+    EXPECT_NE(s.GetPixelRgb(x, 8), 0x123456u) << x;
+  }
+  const uint32_t highlight = ClassicSysColor(13);
+  EXPECT_EQ(s.GetPixelRgb(12, 8), highlight);  // the name's background from the entry's top
+  bool ink = false;
+  for (int x = 12; x < 89; ++x) ink |= s.GetPixelRgb(x, 12) == ClassicSysColor(14);
+  EXPECT_TRUE(ink);
+}
+
 }  // namespace
 }  // namespace qv

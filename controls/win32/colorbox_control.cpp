@@ -3,8 +3,8 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <utility>
 
-#include "imaging/exceptions.h"
 #include "toolkit/dpi.h"
 #include "toolkit/text.h"
 
@@ -65,10 +65,16 @@ TColorBoxControl::~TColorBoxControl() {
   Destroy();
 }
 
-void TColorBoxControl::Create(const CreateArgs& args) {
-  args_ = args;
-  parent_ = args.Parent;
-  CreateArgs a = args;
+void TColorBoxControl::PrepareCreate(CreateArgs& a) {
+  // From a form: the component's name, and the text, which is the caption
+  // label's (the box itself shows no text).
+  if (!a.Name.empty()) box_.SetName(a.Name);
+  if (!a.Text.empty()) {
+    pending_caption_ = Narrow(a.Text);
+    a.Text.clear();
+  }
+  args_ = a;
+  parent_ = a.Parent;
   // Unsorted, so the entries keep the table's order; strings kept by the
   // list so that the platform's own character search works.
   a.Style |= CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | CBS_AUTOHSCROLL | WS_VSCROLL;
@@ -83,14 +89,16 @@ void TColorBoxControl::Create(const CreateArgs& args) {
   font_ = a.Font;
   // A combo box's window height includes its list; the closed height comes
   // from the item height it asks for.
-  a.Height = args.Height + 2 + ScaledItemHeight() * std::max(1, box_.DropDownCount());
-  TControl::Create(a);
+  a.Height += 2 + ScaledItemHeight() * std::max(1, box_.DropDownCount());
+}
+
+bool TColorBoxControl::BindEvent(std::string_view event, std::function<void()> handler) {
+  if (event != "change") return false;
+  box_.OnChange = [handler = std::move(handler)](TsCustomColorBox&) { handler(); };
+  return true;
 }
 
 void TColorBoxControl::OnCreated() {
-  const LONG_PTR style = GetWindowLongPtrW(Handle(), GWL_STYLE);
-  if (!(style & CBS_OWNERDRAWFIXED))
-    throw EInvalidGraphicOperation("A colour box must be created with TColorBoxControl::Create");
   if (!parent_) parent_ = GetParent(Handle());
   // Setting the font makes the platform size the selection field to the
   // font again (Wine does, with a real Tahoma); entries and field are
@@ -100,6 +108,7 @@ void TColorBoxControl::OnCreated() {
   box_.AttachWindow(this);
   if (!box_.Visible()) ShowWindow(Handle(), SW_HIDE);
   SyncLabel();
+  if (!pending_caption_.empty()) SetCaptionLabel(std::exchange(pending_caption_, {}));
 }
 
 void TColorBoxControl::SetCaptionLabel(const std::string& caption) {
@@ -133,6 +142,10 @@ void TColorBoxControl::SyncLabel() {
 void TColorBoxControl::FitDroppedHeight() {
   const TBoundControl& b = box_.Bounds();
   const int rows = std::max(1, std::min(Count(), box_.DropDownCount()));
+  // Common Controls 6 sizes the open list by its minimum number of visible
+  // rows (30 unless told) and ignores the window's height; the classic box
+  // does the opposite. Both are told, so the list is as tall either way.
+  SendMessageW(Handle(), CB_SETMINVISIBLE, static_cast<WPARAM>(rows), 0);
   SetWindowPos(Handle(), nullptr, 0, 0, b.Width, rows * ScaledItemHeight() + b.Height + 2,
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

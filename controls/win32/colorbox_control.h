@@ -4,15 +4,16 @@
 // reports the user's changes through the model's events and keeps the
 // caption label window beside itself.
 //
-// How a form uses it (positions already scaled by the form):
+// How it is used (positions already scaled):
 //
 //   TColorBoxControl colorselect1;
-//   colorselect1.Box().SetName("colorselect1");
-//   colorselect1.Create(args);          // this class's Create, not TControl's
-//   colorselect1.SetCaptionLabel("Gradient 1st Color:");
-//   colorselect1.Box().OnChange = [this](TsCustomColorBox&) { colorselect1Change(); };
+//   colorselect1.Create({.Parent = panel, ..., .Text = L"Gradient 1st Color:",
+//                        .Name = "colorselect1"});  // text: the caption label's
+//   colorselect1.BindEvent("change", [this] { colorselect1Change(); });
 //   ...
 //   colorselect1.Box().SetSelected(0xFF0000);  // fires nothing
+//
+// A form does the same from its table row.
 //
 // The parent must reflect WM_DRAWITEM, WM_MEASUREITEM and WM_COMMAND to the
 // box (every TControl parent does).
@@ -37,11 +38,8 @@ class TColorBoxControl : public TControl, private TsComboWindow {
   TsColorBox& Box() { return box_; }
   const TsColorBox& Box() const { return box_; }
 
-  // Creates the native box. args.Height is the closed box's height (the
-  // list's is added here); args.Style may add WS_TABSTOP, WS_DISABLED and the
-  // like. Hides TControl::Create, which cannot give a combo box its styles:
-  // a box created through the base refuses with an error.
-  void Create(const CreateArgs& args);
+  // The model's change event.
+  bool BindEvent(std::string_view event, std::function<void()> handler) override;
 
   // Activates the caption label with its text, as a form description does
   // (Active first, then the caption).
@@ -51,6 +49,10 @@ class TColorBoxControl : public TControl, private TsComboWindow {
 
  protected:
   const wchar_t* SystemClass() const override { return L"COMBOBOX"; }
+  // The closed box's height in args.Height becomes the window's, list
+  // included; the combo box's styles, the box's tab stop, enabled state and
+  // font are added. A text becomes the caption label, a name the box's.
+  void PrepareCreate(CreateArgs& args) override;
   void OnCreated() override;
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
   void OnReflected(MessageArgs& args) override;
@@ -87,6 +89,7 @@ class TColorBoxControl : public TControl, private TsComboWindow {
   HFONT font_ = nullptr;       // not owned: the form's font, or own_font_
   Font own_font_;              // owned: used when the form gives no font
   CreateArgs args_;            // for re-creation
+  std::string pending_caption_;  // shown once the window exists
   bool recreating_ = false;
 };
 

@@ -1,8 +1,7 @@
 #include "controls/win32/colorbox_label.h"
 
-#include <uxtheme.h>
-
 #include "imaging/color.h"
+#include "toolkit/parent_background.h"
 #include "toolkit/text.h"
 
 namespace qv::win {
@@ -63,31 +62,9 @@ void TCaptionLabelWindow::Update(const TsEditLabel& label) {
   InvalidateRect(Handle(), nullptr, TRUE);
 }
 
-void TCaptionLabelWindow::PaintParentBackground(HDC dc) {
-  // Transparent: whatever the parent paints under the label shows through.
-  // A parent of ours paints through PaintContent; others are asked the
-  // system's way, and as a last resort for their static-control brush.
-  HWND parent = GetParent(Handle());
-  RECT client;
-  GetClientRect(Handle(), &client);
-  if (TControl* owner = TControl::FromHandle(parent)) {
-    POINT origin{0, 0};
-    MapWindowPoints(Handle(), parent, &origin, 1);
-    const int saved = SaveDC(dc);
-    IntersectClipRect(dc, client.left, client.top, client.right, client.bottom);
-    OffsetViewportOrgEx(dc, -origin.x, -origin.y, nullptr);
-    owner->PaintContent(dc);
-    RestoreDC(dc, saved);
-    return;
-  }
-  if (SUCCEEDED(DrawThemeParentBackground(Handle(), dc, &client))) return;
-  auto brush = reinterpret_cast<HBRUSH>(SendMessageW(parent, WM_CTLCOLORSTATIC,
-                                                     reinterpret_cast<WPARAM>(dc),
-                                                     reinterpret_cast<LPARAM>(Handle())));
-  FillRect(dc, &client, brush ? brush : GetSysColorBrush(COLOR_BTNFACE));
-}
-
 void TCaptionLabelWindow::PaintContent(HDC dc) {
+  // Transparent: whatever the parent paints under the label shows through.
+  PaintParentBackground(Handle(), dc);
   RECT r;
   GetClientRect(Handle(), &r);
   Selection use(dc, font_.Get());
@@ -111,12 +88,7 @@ void TCaptionLabelWindow::PaintContent(HDC dc) {
 LRESULT TCaptionLabelWindow::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   switch (msg) {
     case WM_ERASEBKGND:
-      PaintParentBackground(reinterpret_cast<HDC>(wParam));
-      return 1;
-    case WM_PRINTCLIENT:
-      PaintParentBackground(reinterpret_cast<HDC>(wParam));
-      PaintContent(reinterpret_cast<HDC>(wParam));
-      return 0;
+      return 1;  // PaintContent covers every pixel
     case WM_NCHITTEST:
       return HTTRANSPARENT;  // clicks go to what lies under the label
     default:

@@ -27,8 +27,6 @@ class TCaptionLabelWindow : public TControl {
   LRESULT HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam) override;
 
  private:
-  void PaintParentBackground(HDC dc);
-
   TsEditLabel shown_;  // a copy of what is shown
   TFont font_spec_;
   Font font_;  // owned: made from font_spec_

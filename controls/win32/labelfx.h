@@ -9,30 +9,9 @@
 
 #include "controls/labelfx.h"
 #include "toolkit/control.h"
+#include "toolkit/pointer_events.h"
 
 namespace qv::win {
-
-// What a control does with the pointer: click, move and leave events (each
-// called only when set) and the cursor shown over it.
-class TPointerEvents {
- public:
-  std::function<void()> OnClick;
-  std::function<void()> OnMouseMove;
-  std::function<void()> OnMouseLeave;
-
-  // The cursor over the control; nullptr is the default arrow. Takes effect
-  // at once when the pointer is over the window.
-  HCURSOR Cursor() const { return cursor_; }
-  void SetCursor(HWND window, HCURSOR cursor);
-
-  // Answers the pointer messages of the window; false for the others.
-  bool Handle(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT* result);
-
- private:
-  HCURSOR cursor_ = nullptr;  // shared system cursor: never destroyed
-  bool tracking_ = false;     // a leave notification has been asked for
-  bool pressed_ = false;      // the left button went down on the control
-};
 
 class TsLabelFXControl : public TControl {
  public:
@@ -42,11 +21,10 @@ class TsLabelFXControl : public TControl {
   const TsLabelFX& Model() const { return model_; }
   TPointerEvents& Pointer() { return pointer_; }
   const TPointerEvents& Pointer() const { return pointer_; }
-  // The control's hint (a web address for a link label); never shown here.
-  std::wstring Hint;
-
   // Paints the label over the parent's background, as the window shows it.
   void PaintContent(HDC dc) override;
+  // The pointer's events: "click", "mousemove", "mouseleave".
+  bool BindEvent(std::string_view event, std::function<void()> handler) override;
 
  protected:
   const wchar_t* ClassName() const override { return L"QvLabelFX"; }
@@ -60,10 +38,5 @@ class TsLabelFXControl : public TControl {
   TPointerEvents pointer_;
   bool syncing_ = false;  // the window is being moved to the model's bounds, or the reverse
 };
-
-// The parent's look under a child window, as a 32-bit surface of the child's
-// client size: what a transparent control paints over. Where the parent
-// paints nothing for printing, the button face shows.
-TBitmap ParentBackground(HWND child);
 
 }  // namespace qv::win

@@ -29,6 +29,29 @@ TEST(RadioButtonRect, FollowsTheGroupRule) {
   EXPECT_EQ(RadioButtonRect(0, 1, 1, 50, 30, 1).Top, 8);
 }
 
+TEST(CentredOnWorkArea, CentresButKeepsTheCornerOnTheWorkArea) {
+  const struct {
+    SIZE window;
+    RECT work;
+    POINT expected;
+  } cases[] = {
+      // The main window at 144 dpi (1331 x 350 client area) on a 1280 x 1024
+      // desktop: centred it would start 28 pixels left of the screen.
+      {{1337, 382}, {0, 0, 1280, 1024}, {0, 321}},
+      // It fits: centred on the work area, not on the screen below a taskbar.
+      {{893, 262}, {0, 0, 1280, 984}, {193, 361}},
+      // A second monitor right of the first, with a bar along its top.
+      {{1337, 382}, {1280, 40, 3200, 1200}, {1571, 429}},
+      // Taller than the work area: the top stays on it, the width is centred.
+      {{400, 1100}, {0, 0, 1280, 1024}, {440, 0}},
+  };
+  for (const auto& c : cases) {
+    const POINT at = CentredOnWorkArea(c.window, c.work);
+    EXPECT_EQ(at.x, c.expected.x) << c.window.cx << "x" << c.window.cy;
+    EXPECT_EQ(at.y, c.expected.y) << c.window.cx << "x" << c.window.cy;
+  }
+}
+
 class TestForm : public TForm {
  public:
   TPanel top, bottom;
@@ -51,23 +74,25 @@ class TestForm : public TForm {
     Field("kind", kind);
     Field("picture", picture);
     Field("status", status);
+    kind.Items = {L"Vertical", L"Horizonal"};
+    kind.Columns = 2;
   }
 };
 
 const ComponentRow kRows[] = {
-    {.Name = "top", .Kind = "panel", .Height = 65, .TabOrder = 0, .Align = TAlign::alTop},
-    {.Name = "go", .Kind = "bitbtn", .Parent = "top", .Left = 429, .Top = 9, .Width = 82,
-     .Height = 50, .Text = L"Apply", .Hint = L"Apply it", .TabOrder = 1, .Event = "click",
-     .Handler = "goClick"},
-    {.Name = "flag", .Kind = "checkbox", .Parent = "top", .Left = 363, .Top = 27, .Width = 60,
-     .Height = 20, .Text = L"Reverse", .Hint = L"Reverse it", .TabOrder = 0, .Event = "click",
-     .Handler = "flagClick"},
-    {.Name = "kind", .Kind = "radiogroup", .Parent = "top", .Left = 217, .Top = 9, .Width = 140,
-     .Height = 50, .Text = L"Gradient Type", .Hint = L"Pick", .TabOrder = 2, .Event = "click",
-     .Handler = "kindClick", .Items = L"Vertical\nHorizonal", .Columns = 2},
-    {.Name = "bottom", .Kind = "panel", .TabOrder = 1, .Align = TAlign::alClient},
-    {.Name = "picture", .Kind = "image", .Parent = "bottom", .Align = TAlign::alClient},
-    {.Name = "status", .Kind = "statusbar", .Height = 19, .Text = L"Ready",
+    {.Name = "top", .Height = 65, .TabOrder = 0, .Align = TAlign::alTop},
+    {.Name = "go", .Parent = "top", .Left = 429, .Top = 9, .Width = 82,
+     .Height = 50, .Text = L"Apply", .Hint = L"Apply it", .TabOrder = 1,
+     .Events = {{"click", "goClick"}}},
+    {.Name = "flag", .Parent = "top", .Left = 363, .Top = 27, .Width = 60,
+     .Height = 20, .Text = L"Reverse", .Hint = L"Reverse it", .TabOrder = 0,
+     .Events = {{"click", "flagClick"}}},
+    {.Name = "kind", .Parent = "top", .Left = 217, .Top = 9, .Width = 140,
+     .Height = 50, .Text = L"Gradient Type", .Hint = L"Pick", .TabOrder = 2,
+     .Events = {{"click", "kindClick"}}},
+    {.Name = "bottom", .TabOrder = 1, .Align = TAlign::alClient},
+    {.Name = "picture", .Parent = "bottom", .Align = TAlign::alClient},
+    {.Name = "status", .Height = 19, .Text = L"Ready",
      .Align = TAlign::alBottom},
 };
 
@@ -148,8 +173,8 @@ TEST(TForm, BuildsPlacesAndBindsFromTheTable) {
 
 TEST(TForm, UnknownHandlerNamesAreRefused) {
   TestForm form;
-  const ComponentRow rows[] = {{.Name = "go", .Kind = "bitbtn", .Width = 10, .Height = 10,
-                                .Event = "click", .Handler = "noSuchHandler"}};
+  const ComponentRow rows[] = {{.Name = "go", .Width = 10, .Height = 10,
+                                .Events = {{"click", "noSuchHandler"}}}};
   EXPECT_THROW(form.CreateForm({.Caption = L"T", .ClientWidth = 50, .ClientHeight = 50,
                                 .Visible = false},
                                rows),
@@ -180,11 +205,34 @@ TEST(TImage, DrawsThePictureOpaqueFromTheTopLeftCorner) {
 namespace qv::win {
 namespace {
 
+// To the dialog manager the focused glyph button is the default one (Enter
+// presses it); its attempts to set another button kind leave it owner-drawn.
+TEST(TBitBtn, IsTheDefaultButtonWhileFocusedAndStaysOwnerDrawn) {
+  TestForm form;
+  const ComponentRow rows[] = {
+      {.Name = "go", .Width = 80, .Height = 30, .Text = L"Go", .TabOrder = 0,
+       .Events = {{"click", "goClick"}}},
+      {.Name = "flag", .Top = 40, .Width = 80, .Height = 20, .Text = L"Flag", .TabOrder = 1}};
+  form.CreateForm({.Caption = L"Keys", .ClientWidth = 200, .ClientHeight = 80}, rows);
+  SetForegroundWindow(form.Handle());
+  SetFocus(form.flag.Handle());
+  EXPECT_FALSE(SendMessageW(form.go.Handle(), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON);
+  SetFocus(form.go.Handle());
+  ASSERT_EQ(GetFocus(), form.go.Handle());
+  EXPECT_TRUE(SendMessageW(form.go.Handle(), WM_GETDLGCODE, 0, 0) & DLGC_DEFPUSHBUTTON);
+
+  SendMessageW(form.go.Handle(), BM_SETSTYLE, BS_DEFPUSHBUTTON, TRUE);
+  EXPECT_EQ(GetWindowLongPtrW(form.go.Handle(), GWL_STYLE) & 0xF, BS_OWNERDRAW);
+  MSG enter{form.go.Handle(), WM_KEYDOWN, VK_RETURN, 0x001C0001};
+  EXPECT_TRUE(IsDialogMessageW(form.Handle(), &enter));
+  EXPECT_EQ(form.calls, std::vector<std::string>{"go"});
+}
+
 // The glyph and the caption are centred together, the gap between them
 // 4 pixels (at 96 pixels per inch).
 TEST(TBitBtn, CentresGlyphAndCaptionTogether) {
   TestForm form;
-  const ComponentRow rows[] = {{.Name = "go", .Kind = "bitbtn", .Left = 0, .Top = 0, .Width = 120,
+  const ComponentRow rows[] = {{.Name = "go", .Left = 0, .Top = 0, .Width = 120,
                                 .Height = 50, .Text = L"Apply"}};
   form.go.GlyphPainter = [](int size) {
     TBitmap glyph;

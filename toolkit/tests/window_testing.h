@@ -13,13 +13,19 @@
 namespace qv::testing {
 
 // Runs the thread's message loop for about `milliseconds`; true when it met
-// WM_QUIT (the end of the program's own loop).
-inline bool PumpMessages(int milliseconds) {
+// WM_QUIT (the end of the program's own loop). With `keysToDialogManager`
+// keys go through the dialog manager first, as in the program's own loop
+// (Tab, Enter, Escape).
+inline bool PumpMessages(int milliseconds, bool keysToDialogManager = false) {
   const DWORD end = GetTickCount() + static_cast<DWORD>(milliseconds);
   do {
     MSG msg;
     while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) return true;
+      if (keysToDialogManager) {
+        HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
+        if (root && IsDialogMessageW(root, &msg)) continue;
+      }
       TranslateMessage(&msg);
       DispatchMessageW(&msg);
     }

@@ -218,6 +218,18 @@ TEST_F(AboutBoxTest, EnterClosesTheModalWindowWithOkAndTheCloseBoxOnlyHidesIt) {
   EXPECT_FALSE(IsWindowVisible(same));
 }
 
+TEST_F(AboutBoxTest, EscapeClosesTheModalWindowLikeTheCloseBox) {
+  bool openAfterEscape = false;
+  const int result = RunModal(about, owner, {[] {
+                                PostMessageW(GetFocus(), WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+                              },
+                              [&] { openAfterEscape = IsWindowVisible(about.Handle()) != FALSE; }});
+  EXPECT_FALSE(openAfterEscape);
+  EXPECT_EQ(result, IDCANCEL);
+  EXPECT_FALSE(IsWindowVisible(about.Handle()));
+  EXPECT_TRUE(IsWindowEnabled(owner));
+}
+
 TEST_F(AboutBoxTest, AddressLineTurnsBlueWithAHandUnderThePointerAndBlackAfter) {
   HWND line = about.Comments.Handle();
   HCURSOR hand = LoadCursorW(nullptr, IDC_HAND), arrow = LoadCursorW(nullptr, IDC_ARROW);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -384,6 +385,43 @@ TEST_F(MainWindow, MovingToAnotherDpiScalesTheWindowAndRendersAtTheNewSize) {
   EXPECT_EQ(Preview().Height(), area.bottom);
   EXPECT_EQ(form.RenderCount(), 2);
   EXPECT_EQ(form.StatusText(), "Quorvane is ready");
+}
+
+TEST_F(MainWindow, EnterPressesTheFocusedButton) {
+  SetForegroundWindow(form.Handle());
+  SetFocus(form.sbtbtn3.Handle());  // Default
+  ASSERT_EQ(GetFocus(), form.sbtbtn3.Handle());
+  PostMessageW(form.sbtbtn3.Handle(), WM_KEYDOWN, VK_RETURN, 0x001C0001);
+  PostMessageW(form.sbtbtn3.Handle(), WM_KEYUP, VK_RETURN, 0xC01C0001);
+  PumpMessages(200, true);  // as the program's loop: keys to the dialog manager first
+  EXPECT_EQ(registry, std::vector<std::string>{""});
+  EXPECT_EQ(form.StatusText(), "Last action: default background restored successfully");
+}
+
+// Open with Common Controls 6, as in the program (this test program carries
+// the program's manifest), the lists are sized by their visible row count.
+TEST_F(MainWindow, ColourListsOpenFourteenRowsTall) {
+  // The version 6 library is the one of the side-by-side store.
+  wchar_t library[MAX_PATH] = {};
+  GetModuleFileNameW(GetModuleHandleW(L"comctl32.dll"), library, MAX_PATH);
+  std::wstring path = library;
+  for (wchar_t& c : path) c = static_cast<wchar_t>(towlower(c));
+  ASSERT_NE(path.find(L"\\winsxs\\"), std::wstring::npos) << win::Narrow(library);
+
+  for (win::TColorBoxControl* box : {&form.colorselect1, &form.colorselect2}) {
+    SendMessageW(box->Handle(), CB_SHOWDROPDOWN, TRUE, 0);
+    PumpMessages(50);
+    COMBOBOXINFO combo{};
+    combo.cbSize = sizeof(combo);
+    ASSERT_TRUE(GetComboBoxInfo(box->Handle(), &combo));
+    ASSERT_TRUE(IsWindowVisible(combo.hwndList));
+    RECT client;
+    GetClientRect(combo.hwndList, &client);
+    EXPECT_EQ(SendMessageW(combo.hwndList, LB_GETITEMHEIGHT, 0, 0), S(16));
+    EXPECT_EQ(client.bottom, 14 * S(16)) << "min(50 entries, DropDownCount 14) rows";
+    SendMessageW(box->Handle(), CB_SHOWDROPDOWN, FALSE, 0);
+    PumpMessages(20);
+  }
 }
 
 TEST_F(MainWindow, ExitClosesTheWindow) {

@@ -179,6 +179,13 @@ TEST_F(MainWindowBoxes, TypeAheadAndBackspace) {
   EXPECT_EQ(second.Box().Selected(), 0x0000FF);
 }
 
+TEST_F(MainWindowBoxes, NulCharacterDoesNotHoldTheTypeAheadOnItsMatch) {
+  // Ctrl+@ types a NUL: no name holds it, so it is not matched as the
+  // search so far, and the letters after it go on searching.
+  for (wchar_t c : {L'c', L'l', L'b', L'\0', L'l', L'u'}) SendMessageW(second.Handle(), WM_CHAR, c, 0);
+  EXPECT_EQ(second.Box().Selected(), 0xFF0000);  // clBlue, not clBlack
+}
+
 // Clicks entry i of the box's open list as the mouse would.
 void ClickListEntry(const TColorBoxControl& box, int i) {
   COMBOBOXINFO info{};
@@ -269,13 +276,25 @@ TEST_F(MainWindowBoxes, ItemHeightRecreatesTheWindowKeepingEntriesAndIndex) {
   EXPECT_TRUE(events.empty());
 }
 
-TEST(ColorBoxControl, CreatedThroughTheBaseClassIsRefused) {
+// Created as any control is, from a form's arguments: the box adds its own
+// styles, takes the name and makes the text its caption label.
+TEST(ColorBoxControl, CreatedThroughTheBaseClassIsAWholeColourBox) {
   Host host;
-  host.Create({.Width = 100, .Height = 100, .Style = WS_POPUP});
+  host.Create({.Width = 300, .Height = 100, .Style = WS_POPUP});
   TColorBoxControl box;
   TControl& base = box;
-  EXPECT_THROW(base.Create({.Parent = host.Handle(), .Width = 89, .Height = 22}),
-               EInvalidGraphicOperation);
+  base.Create({.Parent = host.Handle(), .Left = 112, .Top = 9, .Width = 89, .Height = 22,
+               .Text = L"Gradient 1st Color:", .Name = "colorselect1"});
+  EXPECT_TRUE(GetWindowLongPtrW(box.Handle(), GWL_STYLE) & CBS_OWNERDRAWFIXED);
+  EXPECT_EQ(SendMessageW(box.Handle(), CB_GETCOUNT, 0, 0), 50);
+  EXPECT_EQ(box.Box().Name(), "colorselect1");
+  ASSERT_NE(box.LabelHandle(), nullptr);
+  EXPECT_EQ(RectIn(box.LabelHandle(), host.Handle()).right, 108);
+  std::vector<int> changes;
+  EXPECT_TRUE(base.BindEvent("change", [&] { changes.push_back(1); }));
+  EXPECT_FALSE(base.BindEvent("click", [] {}));
+  SendMessageW(box.Handle(), WM_KEYDOWN, VK_DOWN, 0);
+  EXPECT_EQ(changes.size(), 1u);
 }
 
 TEST_F(MainWindowBoxes, ScreenshotWithTheListOpen) {
