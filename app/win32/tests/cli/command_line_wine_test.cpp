@@ -136,6 +136,17 @@ TEST_F(WineCommandLine, ApplyWritesTheWindowsPictureAndRecordsItsFullPath) {
   EXPECT_FALSE(FileBytes(F(L"out.bmp")).empty()) << "Default deletes no file";
 }
 
+TEST_F(WineCommandLine, APathTheAnsiCodePageCannotHoldIsRecordedByItsShortPath) {
+  const std::wstring name = L"\u03A9mega.bmp";  // Greek capital omega: not in the ANSI code page
+  const Result r = Run(L"cmd /c quorvane apply " + name);
+  ASSERT_EQ(r.Code, 0u) << r.Err;
+  const std::string recorded = RegQuery();
+  EXPECT_EQ(Run(L"cmd /c quorvane show").Out, recorded + "\r\n");
+  wchar_t longPath[MAX_PATH] = {};
+  ASSERT_GT(GetLongPathNameW(win::Widen(recorded).c_str(), longPath, MAX_PATH), 0u) << recorded;
+  EXPECT_EQ(std::wstring(longPath), F(name)) << "the recorded path names the written file";
+}
+
 TEST_F(WineCommandLine, ApplyPictureTakesOnlyThePreviewsSize) {
   ASSERT_EQ(Run(L"cmd /c quorvane render --first clTeal right.bmp").Code, 0u);
   ASSERT_EQ(Run(L"cmd /c quorvane render --size 886x147 wide.bmp").Code, 0u);
