@@ -98,10 +98,17 @@ void TProEffectImage::Direct(Rule rule) {
 
 template <typename Rule>
 void TProEffectImage::SourceAndResult(Rule rule) {
-  TBitmap source = Bitmap();
-  source.SetPixelFormat(TPixelFormat::pf24bit);
-  TBitmap result = source;
-  rule(static_cast<const TBitmap&>(source), result);
+  // The rule only reads the source, so a picture that already has 24 bits
+  // serves as its own source; a copy would hold the same pixels.
+  const TBitmap* source = &Bitmap();
+  TBitmap converted;
+  if (source->PixelFormat() != TPixelFormat::pf24bit) {
+    converted = *source;
+    converted.SetPixelFormat(TPixelFormat::pf24bit);
+    source = &converted;
+  }
+  TBitmap result = *source;
+  rule(*source, result);  // may throw: the picture has not been touched yet
   TakeOver(std::move(result));
 }
 
@@ -143,19 +150,32 @@ void TProEffectImage::Effect_Saturation(int32_t Amount) {
   Direct([=](TBitmap& b) { SaturationPixels(b, Amount); });
 }
 
+// A pass fails only at its first row, before writing anything, when its
+// distance is negative or reaches the height; a pass that cannot fail may
+// work on the picture itself.
+static bool BlurPassFails(const TBitmap& b, int32_t d) { return d != 0 && (d < 0 || d >= b.Height()); }
+
 void TProEffectImage::Effect_SplitBlur(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) { SplitBlurPass(b, Amount); });
+  auto rule = [=](TBitmap& b) { SplitBlurPass(b, Amount); };
+  if (BlurPassFails(Bitmap(), Amount))
+    WorkingCopy(rule);
+  else
+    Direct(rule);
 }
 
 void TProEffectImage::Effect_GaussianBlur(int32_t Amount) {
-  WorkingCopy([=](TBitmap& b) {
+  auto rule = [=](TBitmap& b) {
     if (Amount < 0) return;
     // A pass is a function of the picture alone: once one changes nothing,
     // neither would any further pass. Large amounts settle long before
     // their count is reached.
     for (int64_t pass = 0; pass <= Amount; ++pass)
       if (!SplitBlurPass(b, 3)) break;
-  });
+  };
+  if (Amount >= 0 && BlurPassFails(Bitmap(), 3))
+    WorkingCopy(rule);
+  else
+    Direct(rule);
 }
 
 void TProEffectImage::Effect_Mosaic(int32_t Amount) {
@@ -175,7 +195,9 @@ void TProEffectImage::Effect_Splitlight(int32_t Amount) {
 }
 
 void TProEffectImage::Effect_Tile(int32_t Amount) {
-  SourceAndResult([=](const TBitmap& s, TBitmap& r) { TilePixels(s, r, Amount); });
+  // Tiling cannot fail, and it reads the picture only to make the reduced
+  // tile, before it writes anything: the picture can be its own source.
+  Direct([=](TBitmap& b) { TilePixels(b, b, Amount); });
 }
 
 void TProEffectImage::Effect_SpotLight(int32_t Amount, TRect Spot) {

@@ -32,6 +32,10 @@ inline uint32_t NextRandom(int32_t Range) {
   return static_cast<uint32_t>((static_cast<uint64_t>(static_cast<uint32_t>(Range)) * RandomSeed) >> 32);
 }
 
+// The seed that draws more NextRandom calls would leave, from seed, in
+// O(log draws) steps.
+uint32_t SkipRandom(uint32_t seed, uint64_t draws);
+
 // round(255 * sin(v / 255 * pi / 2)) with the product held as a double.
 int SplitlightCurve(int v);
 

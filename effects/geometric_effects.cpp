@@ -5,11 +5,16 @@
 // an extended-precision expression: each step below is written as a long
 // double expression and rounded once when stored (ToFloat), never left to
 // single-precision arithmetic, which would round every partial result.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
 
+#include <immintrin.h>
+
 #include "effects/effect_routines.h"
+#include "effects/remap_points.h"
+#include "effects/row_bands.h"
 #include "imaging/color.h"
 #include "imaging/drawing.h"
 #include "effects/extended_math.h"
@@ -21,6 +26,15 @@ namespace {
 
 using ld = long double;
 using xmath::ToFloat;
+
+// Channel bytes as doubles, looked up rather than converted one by one.
+struct ByteValues {
+  double of[256];
+  constexpr ByteValues() : of{} {
+    for (int v = 0; v < 256; ++v) of[v] = v;
+  }
+};
+constexpr ByteValues kByteValue;
 
 // The low 32 bits of the truncated value, read as signed.
 inline int32_t TruncLow32(float v) {
@@ -93,7 +107,7 @@ class Sampler {
   //   error-free transformation, and only an inexact one (a weight below
   //   about 2^-29) is redone in extended precision as the rule says.
   // Coordinates of 2^31 or more (or NaN) take the written rule throughout.
-  TSample At(float px, float py) const {
+  [[gnu::always_inline]] TSample At(float px, float py) const {
     constexpr float kLimit = 2147483648.0f;
     if (!(std::fabs(px) < kLimit && std::fabs(py) < kLimit)) [[unlikely]]
       return Reference(px, py);
@@ -106,22 +120,32 @@ class Sampler {
 
     ix = Wrap(ix, SW_);
     iy = Wrap(iy, SH_);
+    const int32_t ix1 = ix + 1 == SW_ ? 0 : ix + 1;
+    const int32_t iy1 = iy + 1 == SH_ ? 0 : iy + 1;
+    // Column offset 0 then 1, and within each row offset 0 then 1.
+    const uint8_t* const taps[4] = {rows_[iy] + 3 * ix, rows_[iy1] + 3 * ix, rows_[iy] + 3 * ix1,
+                                    rows_[iy1] + 3 * ix1};
+    double w[4];
+    for (int i = 0; i < 2; ++i)
+      for (int j = 0; j < 2; ++j) w[2 * i + j] = static_cast<float>(static_cast<double>(col[i]) * row[j]);
 
     float sum[3] = {0, 0, 0};
-    for (int i = 0; i < 2; ++i) {
-      const int32_t cx = (ix + i == SW_) ? 0 : ix + i;
-      for (int j = 0; j < 2; ++j) {
-        const int32_t ry = (iy + j == SH_) ? 0 : iy + j;
-        const uint8_t* p = rows_[ry] + 3 * cx;
-        const double w = static_cast<float>(static_cast<double>(col[i]) * row[j]);
-        for (int c = 0; c < 3; ++c) sum[c] = AddProduct(sum[c], p[c], w);
-      }
+    if (Plain(col) && Plain(row)) [[likely]] {
+      // Every weight is 0 or at least 2^-20, a float with 24 bits, so every
+      // product channel x weight and every partial sum (a float below 2^10
+      // made of them) is a multiple of 2^-43 below 2^10: the double sum is
+      // exact, and rounding it to float is the rule's one rounding.
+      for (int t = 0; t < 4; ++t)
+        for (int c = 0; c < 3; ++c)
+          sum[c] = static_cast<float>(static_cast<double>(sum[c]) + kByteValue.of[taps[t][c]] * w[t]);
+    } else {
+      for (int t = 0; t < 4; ++t)
+        for (int c = 0; c < 3; ++c) sum[c] = AddProduct(sum[c], taps[t][c], w[t]);
     }
     TSample s;
-    // Nearest, ties to even: the processor's default rounding mode.
-    s.Blue = static_cast<uint8_t>(std::lrint(sum[0]));
-    s.Green = static_cast<uint8_t>(std::lrint(sum[1]));
-    s.Red = static_cast<uint8_t>(std::lrint(sum[2]));
+    s.Blue = RoundByte(sum[0]);
+    s.Green = RoundByte(sum[1]);
+    s.Red = RoundByte(sum[2]);
     return s;
   }
 
@@ -137,6 +161,14 @@ class Sampler {
       w[1] = OneMinus(w[0]);
     }
   }
+
+  // Both weights of an axis 0 or at least 2^-10.
+  static bool Plain(const float w[2]) {
+    return w[0] == 0 || w[1] == 0 || (w[0] >= 0x1p-10f && w[1] >= 0x1p-10f);
+  }
+
+  // Nearest, ties to even (the default rounding mode), of a sum in 0 .. 255.
+  static uint8_t RoundByte(float v) { return static_cast<uint8_t>(_mm_cvtss_si32(_mm_set_ss(v))); }
 
   static float OneMinus(float f) {
     const double b = -static_cast<double>(f);
@@ -158,6 +190,9 @@ class Sampler {
   int32_t SW_, SH_;
   std::vector<const uint8_t*> rows_;
 };
+
+// The largest picture side for which the remaps take their quick points.
+constexpr int32_t kQuickSize = 1 << 22;
 
 inline void Put(uint8_t* out, TSample s) {
   out[0] = s.Blue;
@@ -241,89 +276,82 @@ void FishEyePixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
   const float cy = ToFloat(H / 2.0L);
   const float R = ToFloat(static_cast<ld>(static_cast<int64_t>(W) * Amount));
   const Sampler source(S);
-  // Pixels x and W - x of a row lie at offsets dx and -dx (exactly, while
-  // the centre W / 2 is exact in float), so they share the distance d, the
-  // factor k and, negated, the offset dx * k / d: the right half of a row
-  // reuses what its left half computed, including any error, which the
-  // left pixel meets first in visiting order.
-  const bool mirrored = W < (1 << 24);
-  struct Offset {
-    ld x, y;
-    bool centre;
-  };
-  std::vector<Offset> offsets(mirrored ? W / 2 + 2 : 0);
-  for (int32_t y = 0; y < H; ++y) {
-    const float dy = ToFloat(y - static_cast<ld>(cy));
-    uint8_t* out = D.PixelRow(y);
-    for (int32_t x = 0; x < W; ++x, out += 3) {
-      const int64_t a = 2 * static_cast<int64_t>(x) - W;  // 2 dx
-      Offset o{0, 0, false};
-      if (mirrored && a > 0) {
-        o = offsets[a >> 1];
-        o.x = -o.x;
-      } else {
-        const float dx = ToFloat(x - static_cast<ld>(cx));
-        const float d = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
-        o.centre = d == 0;
-        if (!o.centre) {
-          // (1 / (1 - d / R) - 1) * (R / 2), left to right: R = 0, or a
-          // pixel exactly at distance R, divides by zero.
-          const ld oneMinus = 1.0L - xmath::Divide(d, R);
-          const float k = ToFloat((xmath::Divide(1.0L, oneMinus) - 1.0L) * (static_cast<ld>(R) / 2.0L));
-          o.x = xmath::Divide(static_cast<ld>(dx) * k, d);
-          o.y = xmath::Divide(static_cast<ld>(dy) * k, d);
+  const std::vector<uint8_t*> rows = WritableRows(D);
+  // Offsets from the centre are then multiples of 1/2, which the quick
+  // form squares exactly.
+  const bool quick = W <= kQuickSize && H <= kQuickSize;
+  ForRowBands(W, H, [&](int32_t y0, int32_t y1) {
+    std::vector<remap::TSourcePoint> points(static_cast<size_t>(W));
+    remap::TRowScratch scratch;
+    for (int32_t y = y0; y < y1; ++y) {
+      const float dy = static_cast<float>(y - static_cast<double>(cy));  // exact
+      uint8_t* out = rows[y];
+      if (!quick) {
+        for (int32_t x = 0; x < W; ++x, out += 3) {
+          const float dx = static_cast<float>(x - static_cast<double>(cx));
+          const remap::TSourcePoint p = remap::FishEyePointAsWritten(dx, dy, cx, cy, R);
+          Put(out, source.At(p.x, p.y));
         }
-        if (mirrored) offsets[(-a) >> 1] = o;
+        continue;
       }
-      float px = cx, py = cy;
-      if (!o.centre) {
-        px = ToFloat(o.x + cx);
-        py = ToFloat(o.y + cy);
-      }
-      Put(out, source.At(px, py));
+      const int32_t n = remap::FishEyeRow(dy, cx, cy, R, W, points.data(), scratch);
+      for (int32_t x = 0; x < n; ++x, out += 3) Put(out, source.At(points[x].x, points[x].y));
+      if (n < W) std::rethrow_exception(scratch.error);
     }
-  }
+  });
 }
 
 void TwistPixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
   const int32_t W = S.Width(), H = S.Height();
   const float cx = ToFloat((W - 1) / 2.0L);
   const float cy = ToFloat((H - 1) / 2.0L);
-  // pi / 2 rounded to float, added as that exact value.
-  constexpr ld kQuarterTurn = 1.5707963705062866L;
   const Sampler source(S);
-  for (int32_t y = 0; y < H; ++y) {
-    const float dy = ToFloat(y - static_cast<ld>(cy));
-    uint8_t* out = D.PixelRow(y);
-    for (int32_t x = 0; x < W; ++x, out += 3) {
-      const float dx = ToFloat(x - static_cast<ld>(cx));
-      const float r = ToFloat(xmath::Sqrt(static_cast<ld>(dx) * dx + static_cast<ld>(dy) * dy));
-      float px = cx, py = cy;
-      if (r != 0) {
-        const float theta =
-            ToFloat(Angle(dx, dy) - xmath::Divide(r, Amount) + kQuarterTurn);
-        const float u = ToFloat(xmath::Cos(theta) * r);
-        const float v = ToFloat(xmath::Sin(theta) * r);
-        px = ToFloat(static_cast<ld>(u) + cx);
-        py = ToFloat(static_cast<ld>(v) + cy);
+  const std::vector<uint8_t*> rows = WritableRows(D);
+  // Amount 0 fails at the first pixel off the centre, in the written form.
+  const bool quick = Amount != 0 && W <= kQuickSize && H <= kQuickSize;
+  ForRowBands(W, H, [&](int32_t y0, int32_t y1) {
+    std::vector<remap::TSourcePoint> points(static_cast<size_t>(W));
+    remap::TRowScratch scratch;
+    if (!quick) {
+      for (int32_t y = y0; y < y1; ++y) {
+        const float dy = static_cast<float>(y - static_cast<double>(cy));  // exact
+        for (int32_t x = 0; x < W; ++x)
+          points[x] = remap::TwistPointAsWritten(static_cast<float>(x - static_cast<double>(cx)), dy, cx, cy, Amount);
+        for (int32_t x = 0; x < W; ++x) Put(rows[y] + 3 * x, source.At(points[x].x, points[x].y));
       }
-      Put(out, source.At(px, py));
+      return;
     }
-  }
+    // A turned picture reads the source across its rows: done in blocks
+    // of rows and columns, the source pixels a block reads stay in the
+    // cache. The order of the pixels cannot matter, as none can fail.
+    constexpr int32_t kBlockRows = 32, kBlockColumns = 128;
+    for (int32_t by = y0; by < y1; by += kBlockRows)
+      for (int32_t bx = 0; bx < W; bx += kBlockColumns) {
+        const int32_t xEnd = std::min(W, bx + kBlockColumns);
+        for (int32_t y = by; y < std::min(y1, by + kBlockRows); ++y) {
+          const float dy = static_cast<float>(y - static_cast<double>(cy));  // exact
+          remap::TwistRow(dy, cx, cy, Amount, bx, xEnd, points.data(), scratch);
+          uint8_t* out = rows[y] + 3 * bx;
+          for (int32_t x = bx; x < xEnd; ++x, out += 3) Put(out, source.At(points[x - bx].x, points[x - bx].y));
+        }
+      }
+  });
 }
 
 void SpotLightPixels(TBitmap& B, int32_t Amount, const TRect& Spot) {
   DarknessPixels(B, Amount);
   const int32_t W = B.Width(), H = B.Height();
   if (W == 0 || H == 0) return;
-  // The mask: black, with the ellipse inside Spot filled white and outlined
-  // in black. Where it is white the darkened picture shows through.
-  TBitmap mask;
-  mask.SetPixelFormat(TPixelFormat::pf24bit);
-  mask.SetSize(W, H);
-  FillRect(mask, TRect{0, 0, W, H}, clBlack);
-  FillEllipse(mask, Spot, clWhite, clBlack);
-  CopySurfaceTransparent(mask, B, 0, 0, clWhite);
+  // The mask would be black with the ellipse inside Spot filled white and
+  // outlined in black, and the darkened picture shows through where it is
+  // white: that is the ellipse's fill, row by row, and black elsewhere.
+  ForEllipseRows(Spot, 0, H, [&](int y, const TEllipseRow& r) {
+    uint8_t* row = B.PixelRow(y);
+    const int64_t keep0 = std::clamp<int64_t>(r.FillFirst, 0, W);
+    const int64_t keep1 = std::clamp<int64_t>(r.FillEnd, keep0, W);
+    std::memset(row, 0, static_cast<size_t>(3 * keep0));
+    std::memset(row + 3 * keep1, 0, static_cast<size_t>(3 * (W - keep1)));
+  });
 }
 
 }  // namespace qv

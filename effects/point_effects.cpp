@@ -16,6 +16,7 @@
 
 #include "effects/effect_routines.h"
 #include "effects/extended_math.h"
+#include "effects/row_bands.h"
 #include "imaging/numeric.h"
 
 namespace qv {
@@ -55,8 +56,10 @@ void ApplyTable(TBitmap& B, const Table& t) {
   std::vector<uint16_t> pairs(65536);
   for (int hi = 0; hi < 256; ++hi)
     for (int lo = 0; lo < 256; ++lo) pairs[(hi << 8) | lo] = static_cast<uint16_t>(t[lo] | (t[hi] << 8));
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+  for (int32_t y = y0; y < y1; ++y) {
+    uint8_t* p = rows[y];
     size_t i = 0;
     // Eight bytes per step through one 64-bit word: four independent
     // lookups the processor can overlap, one load and one store.
@@ -71,6 +74,7 @@ void ApplyTable(TBitmap& B, const Table& t) {
     }
     for (; i < n; ++i) p[i] = t[p[i]];
   }
+  });
 }
 
 }  // namespace
@@ -95,39 +99,79 @@ void InvertPixels(TBitmap& B) {
   auto row = &InvertRow;
 #ifdef QV_INVERT_AVX2
   static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (avx2) row = &InvertRowAvx2;
+  if (avx2 && !PlainPathsOnly()) row = &InvertRowAvx2;
 #endif
   const size_t n = static_cast<size_t>(B.Width()) * 3;
-  for (int y = 0; y < B.Height(); ++y) row(B.PixelRow(y), n);
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) row(rows[y], n);
+  });
 }
+
+uint32_t SkipRandom(uint32_t seed, uint64_t draws) {
+  // Each draw is the map s -> a s + c; n draws are s -> A s + C, built by
+  // squaring the map along the binary digits of n.
+  uint32_t a = 134775813u, c = 1u, A = 1u, C = 0u;
+  for (; draws != 0; draws >>= 1) {
+    if (draws & 1) {
+      A *= a;
+      C = C * a + c;
+    }
+    c = c * a + c;
+    a *= a;
+  }
+  return A * seed + C;
+}
+
+namespace {
+
+// NextRandom on a band's own copy of the seed.
+inline uint32_t DrawFrom(uint32_t& seed, int32_t Range) {
+  seed = seed * 134775813u + 1u;
+  return static_cast<uint32_t>((static_cast<uint64_t>(static_cast<uint32_t>(Range)) * seed) >> 32);
+}
+
+// Runs a noise rule in row bands: each band starts from the seed that the
+// draws of the rows above it lead to, and the sequence ends where one
+// thread drawing every pixel in order would leave it.
+template <typename PixelRule>
+void NoiseBands(TBitmap& B, int drawsPerPixel, PixelRule rule) {
+  const uint32_t start = RandomSeed;
+  const uint64_t perRow = static_cast<uint64_t>(B.Width()) * drawsPerPixel;
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+    uint32_t seed = SkipRandom(start, perRow * y0);
+    for (int32_t y = y0; y < y1; ++y) {
+      uint8_t* p = rows[y];
+      for (int x = 0; x < B.Width(); ++x, p += 3) rule(p, seed);
+    }
+  });
+  RandomSeed = SkipRandom(start, perRow * static_cast<uint64_t>(B.Height()));
+}
+
+}  // namespace
 
 void AddColorNoisePixels(TBitmap& B, int32_t Amount) {
   const int64_t half = static_cast<uint32_t>(Amount) >> 1;
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
-    for (int x = 0; x < B.Width(); ++x, p += 3) {
-      // All three draws come before any channel of the pixel is stored.
-      const int64_t nb = Wrap32(NextRandom(Amount) - half + p[0]);
-      const int64_t ng = Wrap32(NextRandom(Amount) - half + p[1]);
-      const int64_t nr = Wrap32(NextRandom(Amount) - half + p[2]);
-      p[0] = ClampByte64(nb);
-      p[1] = ClampByte64(ng);
-      p[2] = ClampByte64(nr);
-    }
-  }
+  NoiseBands(B, 3, [=](uint8_t* p, uint32_t& seed) {
+    // All three draws come before any channel of the pixel is stored.
+    const int64_t nb = Wrap32(DrawFrom(seed, Amount) - half + p[0]);
+    const int64_t ng = Wrap32(DrawFrom(seed, Amount) - half + p[1]);
+    const int64_t nr = Wrap32(DrawFrom(seed, Amount) - half + p[2]);
+    p[0] = ClampByte64(nb);
+    p[1] = ClampByte64(ng);
+    p[2] = ClampByte64(nr);
+  });
 }
 
 void AddMonoNoisePixels(TBitmap& B, int32_t Amount) {
   const int64_t half = static_cast<uint32_t>(Amount) >> 1;
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
-    for (int x = 0; x < B.Width(); ++x, p += 3) {
-      const int64_t n = Wrap32(NextRandom(Amount) - half);
-      p[0] = ClampByte64(Wrap32(n + p[0]));
-      p[1] = ClampByte64(Wrap32(n + p[1]));
-      p[2] = ClampByte64(Wrap32(n + p[2]));
-    }
-  }
+  NoiseBands(B, 1, [=](uint8_t* p, uint32_t& seed) {
+    const int64_t n = Wrap32(DrawFrom(seed, Amount) - half);
+    p[0] = ClampByte64(Wrap32(n + p[0]));
+    p[1] = ClampByte64(Wrap32(n + p[1]));
+    p[2] = ClampByte64(Wrap32(n + p[2]));
+  });
 }
 
 void ContrastPixels(TBitmap& B, int32_t Amount) {
@@ -149,16 +193,19 @@ void SaturationPixels(TBitmap& B, int32_t Amount) {
   // The scaled distance from the mean depends only on v - m (-255 .. 255).
   std::array<int64_t, 511> scaled{};
   for (int d = -255; d <= 255; ++d) scaled[d + 255] = Product32(d, Amount) / 255;
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
-    for (int x = 0; x < B.Width(); ++x, p += 3) {
-      const int32_t m = (p[0] + p[1] + p[2]) / 3;
-      const int32_t b = p[0], g = p[1], r = p[2];
-      p[0] = ClampByte64(m + scaled[b - m + 255]);
-      p[1] = ClampByte64(m + scaled[g - m + 255]);
-      p[2] = ClampByte64(m + scaled[r - m + 255]);
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      uint8_t* p = rows[y];
+      for (int x = 0; x < B.Width(); ++x, p += 3) {
+        const int32_t m = (p[0] + p[1] + p[2]) / 3;
+        const int32_t b = p[0], g = p[1], r = p[2];
+        p[0] = ClampByte64(m + scaled[b - m + 255]);
+        p[1] = ClampByte64(m + scaled[g - m + 255]);
+        p[2] = ClampByte64(m + scaled[r - m + 255]);
+      }
     }
-  }
+  });
 }
 
 int GrayLevel(int blue, int green, int red) {
@@ -213,18 +260,10 @@ inline uint8_t GrayOfPixel(const uint8_t* p) {
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define QV_GRAY_SSSE3 1
 
-// Byte shuffles that gather channel c of 16 pixels (48 bytes in three
-// 16-byte parts) and spread 16 grey levels back over three parts.
+// Byte shuffles that spread 16 grey levels over three 16-byte parts.
 struct GrayShuffles {
-  alignas(16) uint8_t gather[3][3][16];  // [channel][part][byte]
-  alignas(16) uint8_t spread[3][16];     // [part][byte]
-  constexpr GrayShuffles() : gather{}, spread{} {
-    for (int c = 0; c < 3; ++c)
-      for (int part = 0; part < 3; ++part)
-        for (int i = 0; i < 16; ++i) {
-          const int at = 3 * i + c - 16 * part;
-          gather[c][part][i] = (at >= 0 && at < 16) ? static_cast<uint8_t>(at) : 0x80;
-        }
+  alignas(16) uint8_t spread[3][16];  // [part][byte]
+  constexpr GrayShuffles() : spread{} {
     for (int part = 0; part < 3; ++part)
       for (int j = 0; j < 16; ++j) spread[part][j] = static_cast<uint8_t>((16 * part + j) / 3);
   }
@@ -233,34 +272,32 @@ constexpr GrayShuffles kGrayShuffles;
 
 inline __m128i Mask(const uint8_t (&m)[16]) { return _mm_load_si128(reinterpret_cast<const __m128i*>(m)); }
 
-// Sixteen pixels at a time: k = 11b + 59g + 30r in 16-bit lanes, and
-// (k + 50) div 100 as a high multiply by 5243 and a shift by 3, which equals
-// the division for every key up to 25550. Halfway keys are settled one by
-// one by the extended-precision sum, before anything is stored.
+// Sixteen pixels at a time. Each group of four pixels is laid out as
+// (b, g, r, 0) bytes and multiplied by (11, 59, 30, 0) with pairwise sums
+// (pmaddubsw), and the pairs summed (phaddw): k = 11b + 59g + 30r for
+// sixteen pixels in 16-bit lanes (at most 25500, no saturation). Then
+// (k + 50) div 100 is a high multiply by 5243 and a shift by 3, which
+// equals the division for every key up to 25550. Halfway keys are settled
+// one by one by the extended-precision sum, before anything is stored.
 __attribute__((target("ssse3"))) int GrayRowSsse3(uint8_t* p, int width) {
-  const __m128i zero = _mm_setzero_si128();
   const __m128i fifty = _mm_set1_epi16(50), hundred = _mm_set1_epi16(100);
-  const __m128i w11 = _mm_set1_epi16(11), w59 = _mm_set1_epi16(59), w30 = _mm_set1_epi16(30);
   const __m128i magic = _mm_set1_epi16(5243);
+  const __m128i weights = _mm_setr_epi8(11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0);
+  const __m128i quad = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
   int x = 0;
   for (; x + 16 <= width; x += 16, p += 48) {
     const __m128i part0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
     const __m128i part1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
     const __m128i part2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
-// (The target attribute does not reach lambdas, hence macros.)
-#define QV_GATHER(c)                                                                                    \
-  _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(part0, Mask(kGrayShuffles.gather[c][0])),                  \
-                            _mm_shuffle_epi8(part1, Mask(kGrayShuffles.gather[c][1]))),                 \
-               _mm_shuffle_epi8(part2, Mask(kGrayShuffles.gather[c][2])))
-#define QV_KEY50(unpack)                                                                                \
-  _mm_add_epi16(_mm_add_epi16(_mm_add_epi16(_mm_mullo_epi16(unpack(b, zero), w11),                     \
-                                            _mm_mullo_epi16(unpack(g, zero), w59)),                    \
-                              _mm_mullo_epi16(unpack(r, zero), w30)),                                   \
-                fifty)
-    const __m128i b = QV_GATHER(0), g = QV_GATHER(1), r = QV_GATHER(2);
-    const __m128i k50lo = QV_KEY50(_mm_unpacklo_epi8), k50hi = QV_KEY50(_mm_unpackhi_epi8);
-#undef QV_GATHER
-#undef QV_KEY50
+    // Pixels 0-3, 4-7, 8-11 and 12-15 begin at bytes 0, 12, 24 and 36.
+    const __m128i q0 = _mm_shuffle_epi8(part0, quad);
+    const __m128i q1 = _mm_shuffle_epi8(_mm_alignr_epi8(part1, part0, 12), quad);
+    const __m128i q2 = _mm_shuffle_epi8(_mm_alignr_epi8(part2, part1, 8), quad);
+    const __m128i q3 = _mm_shuffle_epi8(_mm_srli_si128(part2, 4), quad);
+    const __m128i k50lo = _mm_add_epi16(
+        _mm_hadd_epi16(_mm_maddubs_epi16(q0, weights), _mm_maddubs_epi16(q1, weights)), fifty);
+    const __m128i k50hi = _mm_add_epi16(
+        _mm_hadd_epi16(_mm_maddubs_epi16(q2, weights), _mm_maddubs_epi16(q3, weights)), fifty);
     const __m128i qlo = _mm_srli_epi16(_mm_mulhi_epu16(k50lo, magic), 3);
     const __m128i qhi = _mm_srli_epi16(_mm_mulhi_epu16(k50hi, magic), 3);
     __m128i grey = _mm_packus_epi16(qlo, qhi);
@@ -286,17 +323,21 @@ void GrayScalePixels(TBitmap& B) {
 #ifdef QV_GRAY_SSSE3
   static const bool ssse3 = __builtin_cpu_supports("ssse3");
 #endif
-  for (int y = 0; y < B.Height(); ++y) {
-    uint8_t* p = B.PixelRow(y);
-    int x = 0;
+  GrayTable();  // built once, before any band reads it
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+    for (int32_t y = y0; y < y1; ++y) {
+      uint8_t* p = rows[y];
+      int x = 0;
 #ifdef QV_GRAY_SSSE3
-    if (ssse3) {
-      x = GrayRowSsse3(p, B.Width());
-      p += 3 * x;
-    }
+      if (ssse3 && !PlainPathsOnly()) {
+        x = GrayRowSsse3(p, B.Width());
+        p += 3 * x;
+      }
 #endif
-    for (; x < B.Width(); ++x, p += 3) p[0] = p[1] = p[2] = GrayOfPixel(p);
-  }
+      for (; x < B.Width(); ++x, p += 3) p[0] = p[1] = p[2] = GrayOfPixel(p);
+    }
+  });
 }
 
 int SplitlightCurve(int v) {
@@ -321,9 +362,13 @@ void SplitlightPixels(TBitmap& B, int32_t Amount) {
 }
 
 void SolorizePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
-  for (int y = 0; y < S.Height(); ++y) {
-    const uint8_t* s = S.PixelRow(y);
-    uint8_t* r = R.PixelRow(y);
+  std::vector<const uint8_t*> sources(static_cast<size_t>(S.Height()));
+  for (int y = 0; y < S.Height(); ++y) sources[y] = S.PixelRow(y);
+  const std::vector<uint8_t*> results = WritableRows(R);
+  ForRowBands(S.Width(), S.Height(), [&](int32_t y0, int32_t y1) {
+  for (int32_t y = y0; y < y1; ++y) {
+    const uint8_t* s = sources[y];
+    uint8_t* r = results[y];
     for (int x = 0; x < S.Width(); ++x, s += 3, r += 3) {
       const int32_t m = (s[0] + s[1] + s[2]) / 3;
       if (m > Amount) {
@@ -337,6 +382,7 @@ void SolorizePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
       }
     }
   }
+  });
 }
 
 namespace {

@@ -43,14 +43,25 @@ void FrameRect(TBitmap& surface, const TRect& rect, TColor color) {
   FillRect(surface, TRect{rect.Right - 1, rect.Top, rect.Right, rect.Bottom}, color);
 }
 
-void FillEllipse(TBitmap& surface, const TRect& box, TColor fill, TColor pen) {
-  // A box given right to left or bottom to top is the same box: its edges
-  // are ordered first, as the platform's ellipse drawing does.
-  const TRect rect{std::min(box.Left, box.Right), std::min(box.Top, box.Bottom), std::max(box.Left, box.Right),
-                   std::max(box.Top, box.Bottom)};
+namespace {
+
+// A box given right to left or bottom to top is the same box: its edges
+// are ordered first, as the platform's ellipse drawing does.
+TRect OrderedBox(const TRect& box) {
+  return TRect{std::min(box.Left, box.Right), std::min(box.Top, box.Bottom), std::max(box.Left, box.Right),
+               std::max(box.Top, box.Bottom)};
+}
+
+}  // namespace
+
+void ForEllipseRows(const TRect& box, int top, int bottom, const EllipseRowFn& row) {
+  const TRect rect = OrderedBox(box);
   const int64_t w = static_cast<int64_t>(rect.Right) - rect.Left;
   const int64_t h = static_cast<int64_t>(rect.Bottom) - rect.Top;
-  if (w <= 0 || h <= 0) return;
+  auto emptyRows = [&] {
+    for (int y = top; y < bottom; ++y) row(y, TEllipseRow{});
+  };
+  if (w <= 0 || h <= 0) return emptyRows();
   // In doubled coordinates the pixel centre (x + 0.5, y + 0.5) relative to
   // the rectangle's centre is (2x + 1 - (L + R), 2y + 1 - (T + B)), and the
   // ellipse is px^2 h^2 + py^2 w^2 <= w^2 h^2: all integers, no rounding.
@@ -60,15 +71,61 @@ void FillEllipse(TBitmap& surface, const TRect& box, TColor fill, TColor pen) {
     __int128 py = 2 * y + 1 - (static_cast<int64_t>(rect.Top) + rect.Bottom);
     return px * px * h * h + py * py * w * w <= static_cast<__int128>(w) * w * h * h;
   };
+  // The pixels of a row inside the ellipse are one run [first, end), found
+  // by bisection on the rule above (inside grows toward the centre column),
+  // and symmetric about the centre. A pixel of the run is outline when it
+  // ends the run or lies outside the run of the row above or below.
+  struct Run {
+    int64_t first = 0, end = 0;
+  };
+  auto runOf = [&](int64_t y) {
+    Run run;
+    if (y < rect.Top || y >= rect.Bottom) return run;
+    const int64_t mid = rect.Left + (w - 1) / 2;  // a centre column, or the left one of two
+    if (!inside(mid, y)) return run;
+    int64_t lo = rect.Left, hi = mid;  // the first inside column lies in [lo, hi]
+    while (lo < hi) {
+      const int64_t m = lo + (hi - lo) / 2;
+      if (inside(m, y)) hi = m;
+      else lo = m + 1;
+    }
+    run.first = lo;
+    run.end = static_cast<int64_t>(rect.Left) + rect.Right - lo;
+    return run;
+  };
+  if (top >= bottom) return;
+  Run above = runOf(static_cast<int64_t>(top) - 1), here = runOf(top);
+  for (int y = top; y < bottom; ++y) {
+    const Run below = runOf(static_cast<int64_t>(y) + 1);
+    TEllipseRow r;
+    if (here.first < here.end) {
+      r.First = here.first;
+      r.End = here.end;
+      r.FillFirst = std::max({here.first + 1, above.first, below.first});
+      r.FillEnd = std::min({here.end - 1, above.end, below.end});
+      if (r.FillFirst >= r.FillEnd) r.FillFirst = r.FillEnd = r.End;  // outline only
+    }
+    row(y, r);
+    above = here;
+    here = below;
+  }
+}
+
+void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen) {
   uint32_t fillRgb = ResolveColor(fill) & 0xFFFFFF;
   uint32_t penRgb = ResolveColor(pen) & 0xFFFFFF;
-  TRect c = Clip(rect, surface);
-  for (int y = c.Top; y < c.Bottom; ++y)
-    for (int x = c.Left; x < c.Right; ++x) {
-      if (!inside(x, y)) continue;
-      bool edge = !inside(x - 1, y) || !inside(x + 1, y) || !inside(x, y - 1) || !inside(x, y + 1);
-      surface.SetPixelRgb(x, y, edge ? penRgb : fillRgb);
-    }
+  TRect c = Clip(OrderedBox(rect), surface);
+  if (c.Left >= c.Right) return;
+  auto paint = [&](int y, int64_t x0, int64_t x1, uint32_t rgb) {
+    x0 = std::max<int64_t>(x0, c.Left);
+    x1 = std::min<int64_t>(x1, c.Right);
+    if (x0 < x1) FillSpan(surface, y, static_cast<int>(x0), static_cast<int>(x1), rgb);
+  };
+  ForEllipseRows(rect, c.Top, c.Bottom, [&](int y, const TEllipseRow& r) {
+    paint(y, r.First, r.FillFirst, penRgb);
+    paint(y, r.FillFirst, r.FillEnd, fillRgb);
+    paint(y, r.FillEnd, r.End, penRgb);
+  });
 }
 
 namespace {
@@ -86,6 +143,18 @@ void Copy(const TBitmap& source, TBitmap& destination, int x, int y, bool useKey
       size_t bpp = source.PixelBits() / 8;
       std::memcpy(destination.PixelRow(dy) + x0 * bpp, source.PixelRow(dy - y) + (x0 - x) * bpp,
                   (x1 - x0) * bpp);
+      continue;
+    }
+    if (useKey && source.PixelFormat() == TPixelFormat::pf24bit &&
+        destination.PixelFormat() == TPixelFormat::pf24bit) {
+      const uint8_t* s = source.PixelRow(dy - y) + 3 * (x0 - x);
+      uint8_t* d = destination.PixelRow(dy) + 3 * x0;
+      for (int dx = x0; dx < x1; ++dx, s += 3, d += 3) {
+        if (s[0] == BlueOf(key) && s[1] == GreenOf(key) && s[2] == RedOf(key)) continue;
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+      }
       continue;
     }
     for (int dx = x0; dx < x1; ++dx) {

@@ -4,6 +4,8 @@
 // reached through the TextRenderer interface.
 #pragma once
 
+#include <cstdint>
+#include <functional>
 #include <string>
 
 #include "imaging/bitmap.h"
@@ -24,6 +26,17 @@ void FrameRect(TBitmap& surface, const TRect& rect, TColor color);
 // below) form the one-pixel outline in the pen colour, the rest the fill.
 // A rectangle with Right < Left or Bottom < Top has its edges ordered first.
 void FillEllipse(TBitmap& surface, const TRect& rect, TColor fill, TColor pen);
+
+// One row of that ellipse: the pixels First .. End-1 belong to it, and of
+// them FillFirst .. FillEnd-1 are the fill (none when FillFirst = FillEnd),
+// the rest the outline. An empty row has First = End.
+struct TEllipseRow {
+  int64_t First = 0, FillFirst = 0, FillEnd = 0, End = 0;
+};
+using EllipseRowFn = std::function<void(int y, const TEllipseRow& row)>;
+// Calls row for every y in [top, bottom), in order, with the ellipse's run
+// in that row: what FillEllipse paints, for callers that need no surface.
+void ForEllipseRows(const TRect& rect, int top, int bottom, const EllipseRowFn& row);
 
 // Copies the whole source onto the destination with its top-left corner at
 // (x, y), clipped to the destination.

@@ -352,41 +352,136 @@ void TKelvoGradient::PaintRadialBands(int32_t CenterX, int32_t CenterY, TBitmap&
   Sample first = sample(lo);
   starts.push_back(lo);
   colors.push_back(first.color);
+  // Where the colour may change: at each stop's position and wherever an
+  // interpolated channel passes a half (v = m + 0.5), worked out in double
+  // and mapped back to s = (p x MaxDistance)^2. These points only guide the
+  // splitting (s and s + 1 either side of each estimate), so that most
+  // intervals are settled at once; every band still comes from the check
+  // of its ends above, whatever the estimates are worth. Many stops would
+  // make too many points: then the splitting goes without them.
+  std::vector<int64_t> points;
+  auto guess = [&](double p) {
+    if (reverse_) p = 1 - p;
+    const double d = p * max_distance_;
+    const double sd = d * d;
+    if (!(p >= 0 && sd >= static_cast<double>(lo) && sd < static_cast<double>(hi))) return;
+    const int64_t at = static_cast<int64_t>(sd);
+    for (int64_t t : {at, at + 1})
+      if (t > lo && t < hi) points.push_back(t);
+  };
+  for (int32_t k = 0; k < visible_count_ && points.size() < 8192; ++k) {
+    const TKelvoGradientColor& stop = colors_.Items(sorted_index_[k]);
+    guess(stop.Position());
+    if (k == 0) continue;
+    const TKelvoGradientColor& before = colors_.Items(sorted_index_[k - 1]);
+    const double q0 = before.Position(), q1 = stop.Position();
+    if (!(q1 > q0)) continue;
+    const uint32_t c0 = ResolveColor(before.Color()), c1 = ResolveColor(stop.Color());
+    const int v0[4] = {RedOf(c0), GreenOf(c0), BlueOf(c0), before.Alpha()};
+    const int v1[4] = {RedOf(c1), GreenOf(c1), BlueOf(c1), stop.Alpha()};
+    for (int c = 0; c < 4; ++c) {
+      const int delta = v1[c] - v0[c];
+      for (int m = std::min(v0[c], v1[c]); m < std::max(v0[c], v1[c]); ++m)
+        guess(q0 + (m + 0.5 - v0[c]) * (q1 - q0) / delta);
+    }
+  }
+  if (points.size() > 8192) points.clear();
+  std::sort(points.begin(), points.end());
+  points.erase(std::unique(points.begin(), points.end()), points.end());
+  if (hi > lo) points.push_back(hi);
+
   // Depth-first over [a, b], left part first, so bands come out in order.
   struct Range {
     Sample a, b;
   };
   std::vector<Range> work;
-  if (hi > lo) work.push_back(Range{first, sample(hi)});
-  while (!work.empty()) {
-    Range r = work.back();
-    work.pop_back();
-    if (r.a.color == r.b.color && r.a.walk == r.b.walk) continue;  // one band
-    if (r.b.s - r.a.s == 1) {
-      starts.push_back(r.b.s);
-      colors.push_back(r.b.color);
-      continue;
+  Sample previous = first;
+  for (int64_t point : points) {
+    const Sample next = sample(point);
+    work.push_back(Range{previous, next});
+    previous = next;
+    while (!work.empty()) {
+      Range r = work.back();
+      work.pop_back();
+      if (r.a.color == r.b.color && r.a.walk == r.b.walk) continue;  // one band
+      if (r.b.s - r.a.s == 1) {
+        starts.push_back(r.b.s);
+        colors.push_back(r.b.color);
+        continue;
+      }
+      Sample mid = sample(r.a.s + (r.b.s - r.a.s) / 2);
+      work.push_back(Range{mid, r.b});
+      work.push_back(Range{r.a, mid});
     }
-    Sample mid = sample(r.a.s + (r.b.s - r.a.s) / 2);
-    work.push_back(Range{mid, r.b});
-    work.push_back(Range{r.a, mid});
   }
 
+  // The band of s is the number of band starts up to s, less one. A table
+  // of at most 4096 cells over [lo, hi] gives the band at each cell's first
+  // s; a cell that holds at most one further start settles any s in it with
+  // one comparison, without a branch that a band change would mispredict.
+  // Cells with more starts (near the centre, where bands are narrow in s)
+  // search the starts.
   const size_t bands = starts.size();
+  starts.push_back(INT64_MAX);  // stop for the comparison of the last band
+  int shift = 0;
+  while (((hi - lo) >> shift) >= 4096) ++shift;
+  const size_t cells = static_cast<size_t>((hi - lo) >> shift) + 1;
+  // Per cell: the start of the next band within it and the two colours
+  // either side, or, for a crowded cell, a mark (the lowest s) that sends
+  // its pixels to the search.
+  struct Cell {
+    int64_t next;
+    uint32_t below, above;
+  };
+  constexpr int64_t kCrowded = INT64_MIN;
+  std::vector<Cell> table(cells);
+  for (size_t c = 0, k = 0; c < cells; ++c) {
+    const int64_t first = lo + (static_cast<int64_t>(c) << shift);
+    const int64_t last = first + (int64_t{1} << shift) - 1;
+    while (starts[k + 1] <= first) ++k;
+    const bool crowded = starts[k + 1] <= last && starts[k + 2 <= bands ? k + 2 : bands] <= last;
+    table[c] = Cell{crowded ? kCrowded : starts[k + 1], colors[k], k + 1 < bands ? colors[k + 1] : colors[k]};
+  }
+  auto colorOf = [&](int64_t s) -> uint32_t {
+    const Cell& cell = table[static_cast<size_t>((s - lo) >> shift)];
+    if (cell.next == kCrowded) [[unlikely]]
+      return colors[static_cast<size_t>(std::upper_bound(starts.begin(), starts.begin() + bands, s) - starts.begin()) - 1];
+    return s >= cell.next ? cell.above : cell.below;
+  };
+  bool opaque = true;
+  for (uint32_t c : colors) opaque = opaque && PackedAlpha(c) == 255;
+  if (opaque) {
+    // Opaque colours are written, not blended: as bytes blue, green, red in
+    // one 32-bit word, stored four bytes at a time; the fourth byte lands on
+    // the next pixel, which is written after it, so only the last pixel of
+    // a row is stored byte by byte.
+    auto bgr = [](uint32_t c) { return PackedBlue(c) | PackedGreen(c) << 8 | static_cast<uint32_t>(PackedRed(c)) << 16; };
+    for (Cell& cell : table) {
+      cell.below = bgr(cell.below);
+      cell.above = bgr(cell.above);
+    }
+    for (uint32_t& c : colors) c = bgr(c);
+  }
   for (int32_t y = 0; y < surface_height_; ++y) {
     uint8_t* row = bitmap.PixelRow(y);
-    int64_t dy = static_cast<int64_t>(y) - CenterY;
-    size_t i = 0;
-    for (int32_t x = 0; x < surface_width_; ++x) {
-      int64_t dx = static_cast<int64_t>(x) - CenterX;
-      int64_t s = dx * dx + dy * dy;
-      if (x == 0) {
-        i = static_cast<size_t>(std::upper_bound(starts.begin(), starts.end(), s) - starts.begin()) - 1;
-      } else {
-        while (i + 1 < bands && starts[i + 1] <= s) ++i;
-        while (starts[i] > s) --i;
+    const int64_t dy = static_cast<int64_t>(y) - CenterY;
+    if (opaque) {
+      const int32_t last = surface_width_ - 1;
+      for (int32_t x = 0; x < last; ++x) {
+        const int64_t dx = static_cast<int64_t>(x) - CenterX;
+        const uint32_t c = colorOf(dx * dx + dy * dy);
+        std::memcpy(row + 3 * x, &c, 4);
       }
-      BlendPixel(row + 3 * x, colors[i]);
+      const int64_t dx = static_cast<int64_t>(last) - CenterX;
+      const uint32_t c = colorOf(dx * dx + dy * dy);
+      row[3 * last] = c & 0xFF;
+      row[3 * last + 1] = (c >> 8) & 0xFF;
+      row[3 * last + 2] = (c >> 16) & 0xFF;
+    } else {
+      for (int32_t x = 0; x < surface_width_; ++x) {
+        const int64_t dx = static_cast<int64_t>(x) - CenterX;
+        BlendPixel(row + 3 * x, colorOf(dx * dx + dy * dy));
+      }
     }
   }
 }

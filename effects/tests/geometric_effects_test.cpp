@@ -8,6 +8,7 @@
 #include "effects/effect_image.h"
 #include "effects/effect_routines.h"
 #include "effects/tests/surfaces.h"
+#include "imaging/drawing.h"
 #include "imaging/exceptions.h"
 #include "imaging/numeric.h"
 
@@ -327,6 +328,31 @@ TEST(Remaps, AgreeWithTheRulesWrittenOut) {
                                    LiteralTwist(picture, amount)))
           << "twist " << w << "x" << h << " amount " << amount;
     }
+  }
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+TEST(SpotLight, EqualsDarkeningThenTheMaskAsDrawn) {
+  // The rule spelled out with a mask surface: black, the ellipse filled
+  // white and outlined black, drawn over the darkened picture with white
+  // transparent.
+  const TBitmap picture = test::Pattern(37, 29);
+  const TRect spots[] = {{0, 0, 37, 29}, {5, 3, 20, 26}, {-10, -8, 50, 12}, {30, 20, 60, 70},
+                         {40, 0, 50, 10}, {3, 3, 4, 4},   {20, 5, 10, 15},  {2, 9, 35, 10}};
+  for (const TRect& spot : spots) {
+    TBitmap expected = picture;
+    DarknessPixels(expected, 90);
+    TBitmap mask = Sized(37, 29);
+    FillRect(mask, TRect{0, 0, 37, 29}, clBlack);
+    FillEllipse(mask, spot, clWhite, clBlack);
+    CopySurfaceTransparent(mask, expected, 0, 0, clWhite);
+    EXPECT_TRUE(test::SamePixels(Apply(picture, [=](auto& i) { i.Effect_SpotLight(90, spot); }), expected))
+        << spot.Left << "," << spot.Top << "," << spot.Right << "," << spot.Bottom;
   }
 }
 

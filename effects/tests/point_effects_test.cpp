@@ -4,6 +4,7 @@
 
 #include "effects/effect_image.h"
 #include "effects/effect_routines.h"
+#include "effects/row_bands.h"
 #include "effects/tests/surfaces.h"
 #include "imaging/numeric.h"
 
@@ -169,8 +170,11 @@ TEST(ChannelRules, WideRowsGiveEveryByteTheSingleValueResult) {
 }
 
 TEST(GrayScale, EveryColourMatchesTheExtendedPrecisionSum) {
-  // All 2^24 colours in one 4096 x 4096 picture: the tabulated fast path
-  // must agree with the extended-precision sum everywhere, ties included.
+  // All 2^24 colours in one 4096 x 4096 picture: the vector path and the
+  // plain tabulated one must agree with the extended-precision sum
+  // everywhere, ties included.
+  for (bool plain : {false, true}) {
+  SetPlainPathsOnly(plain);
   TBitmap all;
   all.SetPixelFormat(TPixelFormat::pf24bit);
   all.SetSize(4096, 4096);
@@ -192,7 +196,9 @@ TEST(GrayScale, EveryColourMatchesTheExtendedPrecisionSum) {
       if (row[3 * x] != GrayLevel(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF)) ++mismatches;
     }
   }
-  EXPECT_EQ(mismatches, 0);
+  EXPECT_EQ(mismatches, 0) << (plain ? "plain" : "vector") << " path";
+  }
+  SetPlainPathsOnly(false);
 }
 
 TEST(Splitlight, CurveValues) {

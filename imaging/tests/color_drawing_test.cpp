@@ -84,6 +84,35 @@ TEST(Drawing, EllipseHasAOnePixelOutlineAndExcludesRightAndBottomEdges) {
   EXPECT_EQ(tiny.GetPixelRgb(2, 2), 0xFFFFFFu);
 }
 
+TEST(Drawing, EllipseRowsMatchThePixelByPixelRule) {
+  // The rule pixel by pixel: inside when the pixel's centre lies in or on the
+  // inscribed ellipse, outline when a neighbour left, right, above or below
+  // is not inside; rectangles partly or wholly off the surface, thin, tiny,
+  // of both parities and large enough that the products need 128 bits.
+  const TRect rects[] = {{0, 0, 7, 5},       {-3, -2, 12, 9},   {2, 1, 3, 8},     {1, 1, 30, 2},
+                         {-40, -40, 50, 45}, {5, 5, 6, 6},      {-9, 3, -1, 7},   {0, 0, 21, 17},
+                         {3, -100000, 17, 100011}, {-1000000000, -1000000000, 1000000000, 1000000000}};
+  for (const TRect& r : rects) {
+    TBitmap drawn = White(21, 17);
+    FillEllipse(drawn, r, 0x00FF00, 0x000000);
+    const __int128 w = static_cast<int64_t>(r.Right) - r.Left, h = static_cast<int64_t>(r.Bottom) - r.Top;
+    auto inside = [&](int64_t x, int64_t y) {
+      if (x < r.Left || x >= r.Right || y < r.Top || y >= r.Bottom) return false;
+      const __int128 px = 2 * x + 1 - (static_cast<int64_t>(r.Left) + r.Right);
+      const __int128 py = 2 * y + 1 - (static_cast<int64_t>(r.Top) + r.Bottom);
+      return px * px * h * h + py * py * w * w <= w * w * h * h;
+    };
+    for (int y = 0; y < 17; ++y)
+      for (int x = 0; x < 21; ++x) {
+        uint32_t expected = 0xFFFFFF;
+        if (inside(x, y))
+          expected = (inside(x - 1, y) && inside(x + 1, y) && inside(x, y - 1) && inside(x, y + 1)) ? 0x00FF00 : 0;
+        ASSERT_EQ(drawn.GetPixelRgb(x, y), expected)
+            << "rect " << r.Left << "," << r.Top << "," << r.Right << "," << r.Bottom << " at " << x << "," << y;
+      }
+  }
+}
+
 TEST(Drawing, EllipseOrdersTheEdgesOfAReversedRectangle) {
   TBitmap ordered = White(9, 6);
   FillEllipse(ordered, TRect{0, 0, 7, 5}, 0x00FF00, 0x000000);

@@ -311,7 +311,8 @@ TEST(Gradient, ShortcutsPaintExactlyWhatThePerPixelRuleGives) {
       {{0x808080, 255, 0.3}},
   };
   const struct { int w, h, cx, cy; } shapes[] = {
-      {97, 23, 0, 0}, {31, 40, 15, 20}, {50, 7, -30, 100}, {1, 1, 0, 0}, {64, 3, 70, -5}, {2, 90, 1, 45}};
+      {97, 23, 0, 0}, {31, 40, 15, 20}, {50, 7, -30, 100}, {1, 1, 0, 0}, {64, 3, 70, -5}, {2, 90, 1, 45},
+      {885, 147, 0, 0}, {300, 200, 150, 40}};  // the preview, and a centre inside a wide picture
   for (const auto& stops : stopSets)
     for (auto type : {gtLinear, gtRadial})
       for (bool reverse : {false, true})
