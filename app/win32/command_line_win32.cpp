@@ -87,7 +87,17 @@ int RunCommandLineOnConsole(bool attachParentConsole) {
   std::ostringstream out, err;
   const int code = RunCommandLine(CommandArguments(), &record, out, err);
   WriteText(STD_OUTPUT_HANDLE, out.str());
-  WriteText(STD_ERROR_HANDLE, err.str());
+  if (attachParentConsole && !Usable(GetStdHandle(STD_ERROR_HANDLE))) {
+    // Started from Explorer (a file dropped on the program, a shortcut with
+    // arguments) there is no console to tell: a failure is shown in the
+    // program's error box instead of vanishing without a word.
+    std::string text = err.str();
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    if (code != 0 && !text.empty())
+      MessageBoxW(nullptr, Widen(text).c_str(), L"Quorvane", MB_OK | MB_ICONERROR);
+  } else {
+    WriteText(STD_ERROR_HANDLE, err.str());
+  }
   return code;
 }
 

@@ -12,7 +12,8 @@ bool HasCommandArguments();
 // Runs the command of this process's command line and returns its exit
 // status. The window program has no console of its own: with
 // `attachParentConsole` it writes to the console of the program that
-// started it, unless its output was redirected.
+// started it, unless its output was redirected; with neither (started from
+// Explorer) a failure is shown in the error box.
 int RunCommandLineOnConsole(bool attachParentConsole);
 
 }  // namespace qv::win

@@ -228,6 +228,48 @@ TEST_F(WineCommandLine, TheWindowProgramWithArgumentsRunsTheCommandWithoutAWindo
   EXPECT_EQ(Run(exe + L" --version").Out, "Quorvane 1.0.0\r\n");
 }
 
+// A file dropped on quorvane.exe in Explorer: no console, no redirected
+// output. The failure is shown in the program's error box, and no other
+// window opens.
+TEST_F(WineCommandLine, TheWindowProgramWithoutAConsoleShowsAFailureInTheErrorBox) {
+  std::wstring line = L"\"" + ProgramFolder() + L"\\quorvane.exe\" \"" + F(L"dropped.bmp") + L"\"";
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, DETACHED_PROCESS,
+                             nullptr, dir.c_str(), &startup, &process));
+  HWND box = nullptr;
+  for (int i = 0; i < 400 && !box; ++i) {
+    Sleep(50);
+    HWND candidate = FindWindowW(L"#32770", L"Quorvane");
+    DWORD pid = 0;
+    if (candidate) GetWindowThreadProcessId(candidate, &pid);
+    if (pid == process.dwProcessId) box = candidate;
+  }
+  ASSERT_NE(box, nullptr) << "an error box of the started program";
+  // The message is one of the box's static controls (Windows and Wine
+  // give it different identifiers).
+  std::wstring text;
+  EnumChildWindows(
+      box,
+      [](HWND child, LPARAM all) -> BOOL {
+        wchar_t buffer[512] = {};
+        GetWindowTextW(child, buffer, 512);
+        *reinterpret_cast<std::wstring*>(all) += buffer;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&text));
+  EXPECT_NE(text.find(L"unknown command"), std::wstring::npos) << win::Narrow(text);
+  EXPECT_NE(text.find(L"Try 'quorvane --help'."), std::wstring::npos) << win::Narrow(text);
+  PostMessageW(box, WM_COMMAND, IDOK, 0);
+  EXPECT_EQ(WaitForSingleObject(process.hProcess, 10000), WAIT_OBJECT_0);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  EXPECT_EQ(code, 2u);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
 TEST_F(WineCommandLine, TypingQuorvaneAloneOpensTheWindowAndReturns) {
   ASSERT_EQ(FindWindowW(nullptr, L"Quorvane"), nullptr);
   const Result r = Run(L"cmd /c quorvane");
