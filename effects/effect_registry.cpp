@@ -64,9 +64,13 @@ const TEffectInfo* FindEffect(std::string_view name) {
   return nullptr;
 }
 
+std::string UnknownEffectText(std::string_view name) {
+  return "Unknown effect '" + std::string(name) + "'";
+}
+
 void InvokeEffect(TProEffectImage& image, std::string_view name, const TEffectArgs& args) {
   const TEffectInfo* effect = FindEffect(name);
-  if (!effect) throw EConvertError("Unknown effect '" + std::string(name) + "'");
+  if (!effect) throw EConvertError(UnknownEffectText(name));
   effect->Invoke(image, args);
 }
 

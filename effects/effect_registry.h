@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "effects/effect_image.h"
@@ -32,6 +33,9 @@ std::span<const TEffectInfo> PublishedEffects();
 // Looks an operation up by name, ignoring ASCII case as published names are
 // looked up; nullptr when there is none.
 const TEffectInfo* FindEffect(std::string_view name);
+
+// "Unknown effect 'NAME'": how a name that FindEffect does not know is refused.
+std::string UnknownEffectText(std::string_view name);
 
 // Invokes the named operation with the arguments it takes (the others are
 // ignored). An unknown name raises EConvertError "Unknown effect 'NAME'".

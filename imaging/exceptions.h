@@ -49,4 +49,12 @@ QV_DECLARE_ERROR(EOverflow, EMathError)
 
 #undef QV_DECLARE_ERROR
 
+// An error's text as the program shows it, in its message box or on a
+// console: a full stop is appended when the text is not empty and its last
+// byte sorts after "." (so "...'" and "..." stay as they are).
+inline std::string ShownErrorText(const std::string& message) {
+  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
+  return message;
+}
+
 }  // namespace qv

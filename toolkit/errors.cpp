@@ -34,10 +34,7 @@ BOOL CALLBACK DisableOne(HWND window, LPARAM list) {
 void SetApplicationTitle(std::wstring title) { Title() = std::move(title); }
 const std::wstring& ApplicationTitle() { return Title(); }
 
-std::string ErrorBoxText(const std::string& message) {
-  if (!message.empty() && static_cast<unsigned char>(message.back()) > '.') return message + ".";
-  return message;
-}
+std::string ErrorBoxText(const std::string& message) { return ShownErrorText(message); }
 
 void ShowErrorBox(const std::string& message) {
   HWND owner = GetActiveWindow();

@@ -7,11 +7,11 @@
 //   - Field("name", field) for each component of the table;
 //   - sets the properties a table row does not hold (a dialog's filter, a
 //     radio group's items, a glyph painter).
-// CreateForm(spec, rows) then creates the window with the spec's frame,
-// sized for its DPI and centred on its monitor, and every component at its
-// 96-dpi place scaled to that DPI, in table order, with its name, text,
-// hint (shown as a tooltip) and tab order; binds each of a row's events to
-// the operation it names, and runs the operation named by FormSpec::OnCreate.
+// CreateForm(description, rows) then creates the window with the frame its
+// FormSpec gives, sized for its DPI and centred on its monitor, and every
+// component at its 96-dpi place scaled to that DPI, in table order, with its
+// name, text, hint (shown as a tooltip) and tab order; binds each of a
+// row's events to the operation it names, and runs the operation named by FormSpec::OnCreate.
 // The controls add their own styles and know their own events, so the form
 // needs to know none of their classes.
 #pragma once

@@ -2,6 +2,7 @@
 // loop. The main window is an unowned top-level window with its own
 // taskbar button; there is no hidden application window.
 #include "app/win32/about_box.h"
+#include "app/win32/command_line_win32.h"
 #include "app/win32/main_form.h"
 #include "toolkit/dpi.h"
 #include "toolkit/errors.h"
@@ -10,6 +11,10 @@
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   using namespace qv;
+  // Started with arguments (a script calling quorvane.exe directly): one
+  // command, no window.
+  if (win::HasCommandArguments()) return win::RunCommandLineOnConsole(true);
+
   // Before any window exists: windows created earlier would keep the
   // system's scaling (the manifest asks for awareness too), the colour boxes
   // and the status bar need their common-control classes, and the drawing

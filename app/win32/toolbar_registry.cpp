@@ -1,5 +1,6 @@
 #include "app/win32/toolbar_registry.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "app/background_store.h"
@@ -46,6 +47,34 @@ void WriteToolbarBitmapValue(const std::string& utf8Path) {
                        static_cast<DWORD>(ansi->size() + 1))
       : ERROR_INVALID_HANDLE;
   if (set != ERROR_SUCCESS) throw EOSError(SetDataFailedText());
+}
+
+std::optional<std::string> ReadToolbarBitmapValue() {
+  const std::string keyPath = std::string(kToolbarKeyPath).substr(1);
+  win::RegKey key;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.Put()) !=
+      ERROR_SUCCESS) {
+    key.Release();
+    return std::nullopt;
+  }
+  DWORD type = 0, size = 0;
+  if (RegQueryValueExA(key.Get(), kToolbarValueName, nullptr, &type, nullptr, &size) !=
+      ERROR_SUCCESS)
+    return std::nullopt;
+  if (type != REG_SZ && type != REG_EXPAND_SZ)
+    throw EOSError(std::string(kToolbarValueName) + " does not hold a path");
+  std::string ansi(size, '\0');
+  if (RegQueryValueExA(key.Get(), kToolbarValueName, nullptr, &type,
+                       reinterpret_cast<BYTE*>(ansi.data()), &size) != ERROR_SUCCESS)
+    return std::nullopt;
+  // Stored with its zero byte, or by another program perhaps without one.
+  ansi.resize(std::min<size_t>(size, ansi.size()));
+  if (const size_t end = ansi.find('\0'); end != std::string::npos) ansi.resize(end);
+  const int length = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()),
+                                         nullptr, 0);
+  std::wstring wide(static_cast<size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), wide.data(), length);
+  return win::Narrow(wide);
 }
 
 }  // namespace qv

@@ -1,6 +1,7 @@
 // The toolbar background record in the current user's registry.
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace qv {
@@ -14,5 +15,11 @@ namespace qv {
 // set data for 'BackBitmapShell'" when the value cannot be set, and when the
 // path has no such form (Explorer would read a different, wrong path).
 void WriteToolbarBitmapValue(const std::string& utf8Path);
+
+// The value BackBitmapShell holds (UTF-8), or nothing when the key or the
+// value is missing. Only the command line's `show` reads it; the key is
+// opened for reading and never created. A value that is not a string raises
+// EOSError.
+std::optional<std::string> ReadToolbarBitmapValue();
 
 }  // namespace qv
