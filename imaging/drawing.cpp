@@ -65,11 +65,21 @@ void ForEllipseRows(const TRect& box, int top, int bottom, const EllipseRowFn& r
   // In doubled coordinates the pixel centre (x + 0.5, y + 0.5) relative to
   // the rectangle's centre is (2x + 1 - (L + R), 2y + 1 - (T + B)), and the
   // ellipse is px^2 h^2 + py^2 w^2 <= w^2 h^2: all integers, no rounding.
+  // Inside the box |px| < w and |py| < h, with w and h below 2^32, so in the
+  // form py^2 w^2 <= h^2 (w^2 - px^2) every square fits 64 unsigned bits
+  // and every product 128, however large the box.
+  using u128 = unsigned __int128;
+  const uint64_t w2 = static_cast<uint64_t>(w) * static_cast<uint64_t>(w);
+  const uint64_t h2 = static_cast<uint64_t>(h) * static_cast<uint64_t>(h);
+  auto square = [](int64_t v) {
+    const uint64_t a = static_cast<uint64_t>(v < 0 ? -v : v);
+    return a * a;
+  };
   auto inside = [&](int64_t x, int64_t y) {
     if (x < rect.Left || x >= rect.Right || y < rect.Top || y >= rect.Bottom) return false;
-    __int128 px = 2 * x + 1 - (static_cast<int64_t>(rect.Left) + rect.Right);
-    __int128 py = 2 * y + 1 - (static_cast<int64_t>(rect.Top) + rect.Bottom);
-    return px * px * h * h + py * py * w * w <= static_cast<__int128>(w) * w * h * h;
+    const uint64_t px2 = square(2 * x + 1 - (static_cast<int64_t>(rect.Left) + rect.Right));
+    const uint64_t py2 = square(2 * y + 1 - (static_cast<int64_t>(rect.Top) + rect.Bottom));
+    return static_cast<u128>(py2) * w2 <= static_cast<u128>(h2) * (w2 - px2);
   };
   // The pixels of a row inside the ellipse are one run [first, end), found
   // by bisection on the rule above (inside grows toward the centre column),
