@@ -56,6 +56,9 @@ TSample WrappedSample(const TBitmap& S, float px, float py);
 // The same, evaluated step by step in extended precision exactly as the rule
 // is written; WrappedSample must agree with it everywhere (tests check).
 TSample WrappedSampleAsWritten(const TBitmap& S, float px, float py);
+// WrappedSample of the n points (xs[i], ys[i]), written three bytes each
+// (blue, green, red) to out, in order, the way the remaps sample a row.
+void WrappedSampleRow(const TBitmap& S, const float* xs, const float* ys, int32_t n, uint8_t* out);
 
 // Fills the sized 24-bit Dst with a 15-bit fixed-point bilinear resample of
 // the 24-bit Src (at least 2 x 2 pixels).

@@ -47,6 +47,12 @@ inline int32_t Wrap(int32_t i, int32_t size) {
   return i;
 }
 
+inline void Put(uint8_t* out, TSample s) {
+  out[0] = s.Blue;
+  out[1] = s.Green;
+  out[2] = s.Red;
+}
+
 // The source of a remap with its rows looked up once: every row index a
 // sample computes lies inside the picture, so fetching it through PixelRow
 // each time would only repeat the same range check.
@@ -134,10 +140,23 @@ class Sampler {
       // Every weight is 0 or at least 2^-20, a float with 24 bits, so every
       // product channel x weight and every partial sum (a float below 2^10
       // made of them) is a multiple of 2^-43 below 2^10: the double sum is
-      // exact, and rounding it to float is the rule's one rounding.
-      for (int t = 0; t < 4; ++t)
-        for (int c = 0; c < 3; ++c)
-          sum[c] = static_cast<float>(static_cast<double>(sum[c]) + kByteValue.of[taps[t][c]] * w[t]);
+      // exact, and rounding it to float is the rule's one rounding. Blue and
+      // green share one pair of double lanes, red has the other: the lanes
+      // do the very same double operations and float roundings.
+      __m128d blueGreen = _mm_setzero_pd(), red = _mm_setzero_pd();
+      for (int t = 0; t < 4; ++t) {
+        const __m128d weight = _mm_set1_pd(w[t]);
+        const __m128d bg = _mm_set_pd(kByteValue.of[taps[t][1]], kByteValue.of[taps[t][0]]);
+        const __m128d r = _mm_set_sd(kByteValue.of[taps[t][2]]);
+        blueGreen = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_add_pd(blueGreen, _mm_mul_pd(bg, weight))));
+        red = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_add_pd(red, _mm_mul_pd(r, weight))));
+      }
+      const __m128i bytes = _mm_cvtps_epi32(_mm_movelh_ps(_mm_cvtpd_ps(blueGreen), _mm_cvtpd_ps(red)));
+      TSample s;
+      s.Blue = static_cast<uint8_t>(_mm_cvtsi128_si32(bytes));
+      s.Green = static_cast<uint8_t>(_mm_extract_epi16(bytes, 2));
+      s.Red = static_cast<uint8_t>(_mm_extract_epi16(bytes, 4));
+      return s;
     } else {
       for (int t = 0; t < 4; ++t)
         for (int c = 0; c < 3; ++c) sum[c] = AddProduct(sum[c], taps[t][c], w[t]);
@@ -147,6 +166,18 @@ class Sampler {
     s.Green = RoundByte(sum[1]);
     s.Red = RoundByte(sum[2]);
     return s;
+  }
+
+  // The samples of n points, written as Put writes them, in the points'
+  // order. Groups of four points whose weights are all plain go through
+  // SSE2 lanes; any other group, and the last points, through At.
+  void Row(const remap::TSourcePoint* points, int32_t n, uint8_t* out) const {
+    int32_t x = 0;
+    if (!PlainPathsOnly())
+      for (; x + 4 <= n; x += 4)
+        if (!FourPlain(points + x, out + 3 * x))
+          for (int k = 0; k < 4; ++k) Put(out + 3 * (x + k), At(points[x + k].x, points[x + k].y));
+    for (; x < n; ++x) Put(out + 3 * x, At(points[x].x, points[x].y));
   }
 
  private:
@@ -187,18 +218,97 @@ class Sampler {
     return ToFloat(static_cast<ld>(sum) + static_cast<ld>(channel) * w);
   }
 
+  // One axis's two weights for four coordinates, as Weights gives them, and
+  // whether each lane's pair is plain (all ones) or not (zero).
+  static __m128 AxisWeights(__m128 v, __m128 w[2]) {
+    const __m128 whole = _mm_cvtepi32_ps(_mm_cvttps_epi32(v));  // exact: |v| < 2^31
+    const __m128 negative = _mm_cmplt_ps(v, _mm_setzero_ps());
+    // The fraction, exact in float: v - i, or i - v below zero.
+    const __m128 fraction = Select(negative, _mm_sub_ps(whole, v), _mm_sub_ps(v, whole));
+    // 1 - fraction in double, rounded once to float. OneMinus takes the
+    // extended form only when this difference is inexact, which needs a
+    // nonzero fraction below 2^-29; the pair is then not plain (the other
+    // weight is not 0), so the lanes are not used.
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128d oneD = _mm_set1_pd(1.0);
+    const __m128 rest = _mm_movelh_ps(_mm_cvtpd_ps(_mm_sub_pd(oneD, _mm_cvtps_pd(fraction))),
+                                      _mm_cvtpd_ps(_mm_sub_pd(oneD, _mm_cvtps_pd(_mm_movehl_ps(one, fraction)))));
+    w[0] = Select(negative, fraction, rest);
+    w[1] = Select(negative, rest, fraction);
+    const __m128 zero = _mm_setzero_ps(), least = _mm_set1_ps(0x1p-10f);
+    return _mm_or_ps(_mm_or_ps(_mm_cmpeq_ps(w[0], zero), _mm_cmpeq_ps(w[1], zero)),
+                     _mm_and_ps(_mm_cmpge_ps(w[0], least), _mm_cmpge_ps(w[1], least)));
+  }
+
+  static __m128 Select(__m128 mask, __m128 ifSet, __m128 ifClear) {
+    return _mm_or_ps(_mm_and_ps(mask, ifSet), _mm_andnot_ps(mask, ifClear));
+  }
+
+  // float(double(a) * b) for the low and the high pair of lanes.
+  static void Products(__m128 a, __m128 b, __m128d product[2]) {
+    product[0] = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(a), _mm_cvtps_pd(b))));
+    product[1] = _mm_cvtps_pd(
+        _mm_cvtpd_ps(_mm_mul_pd(_mm_cvtps_pd(_mm_movehl_ps(a, a)), _mm_cvtps_pd(_mm_movehl_ps(b, b)))));
+  }
+
+  // At's plain path for four points at once, one point per lane: the same
+  // weights, the same double sums in the same order and the same float
+  // roundings. False, with nothing written, unless all four are plain.
+  bool FourPlain(const remap::TSourcePoint* p, uint8_t* out) const {
+    const __m128 px = _mm_setr_ps(p[0].x, p[1].x, p[2].x, p[3].x);
+    const __m128 py = _mm_setr_ps(p[0].y, p[1].y, p[2].y, p[3].y);
+    const __m128 magnitude = _mm_set1_ps(2147483648.0f), sign = _mm_set1_ps(-0.0f);
+    // |v| < 2^31, false for NaN.
+    const __m128 inRange = _mm_and_ps(_mm_cmplt_ps(_mm_andnot_ps(sign, px), magnitude),
+                                      _mm_cmplt_ps(_mm_andnot_ps(sign, py), magnitude));
+    if (_mm_movemask_ps(inRange) != 0xF) return false;
+    __m128 col[2], row[2];
+    const __m128 plain = _mm_and_ps(AxisWeights(px, col), AxisWeights(py, row));
+    if (_mm_movemask_ps(plain) != 0xF) return false;
+
+    alignas(16) int32_t ix[4], iy[4];
+    _mm_store_si128(reinterpret_cast<__m128i*>(ix), _mm_cvttps_epi32(px));
+    _mm_store_si128(reinterpret_cast<__m128i*>(iy), _mm_cvttps_epi32(py));
+    // Per tap, in At's order, the four points' pixels.
+    const uint8_t* taps[4][4];
+    for (int k = 0; k < 4; ++k) {
+      const int32_t x0 = Wrap(ix[k], SW_), y0 = Wrap(iy[k], SH_);
+      const int32_t x1 = x0 + 1 == SW_ ? 0 : x0 + 1;
+      const int32_t y1 = y0 + 1 == SH_ ? 0 : y0 + 1;
+      taps[0][k] = rows_[y0] + 3 * x0;
+      taps[1][k] = rows_[y1] + 3 * x0;
+      taps[2][k] = rows_[y0] + 3 * x1;
+      taps[3][k] = rows_[y1] + 3 * x1;
+    }
+    __m128d w[4][2];
+    Products(col[0], row[0], w[0]);
+    Products(col[0], row[1], w[1]);
+    Products(col[1], row[0], w[2]);
+    Products(col[1], row[1], w[3]);
+
+    __m128d sum[3][2];
+    for (int c = 0; c < 3; ++c) sum[c][0] = sum[c][1] = _mm_setzero_pd();
+    for (int t = 0; t < 4; ++t)
+      for (int c = 0; c < 3; ++c)
+        for (int h = 0; h < 2; ++h) {
+          const __m128d channel = _mm_setr_pd(kByteValue.of[taps[t][2 * h][c]], kByteValue.of[taps[t][2 * h + 1][c]]);
+          sum[c][h] = _mm_cvtps_pd(_mm_cvtpd_ps(_mm_add_pd(sum[c][h], _mm_mul_pd(channel, w[t][h]))));
+        }
+    alignas(16) int32_t bytes[3][4];
+    for (int c = 0; c < 3; ++c)
+      _mm_store_si128(reinterpret_cast<__m128i*>(bytes[c]),
+                      _mm_cvtps_epi32(_mm_movelh_ps(_mm_cvtpd_ps(sum[c][0]), _mm_cvtpd_ps(sum[c][1]))));
+    for (int k = 0; k < 4; ++k)
+      for (int c = 0; c < 3; ++c) out[3 * k + c] = static_cast<uint8_t>(bytes[c][k]);
+    return true;
+  }
+
   int32_t SW_, SH_;
   std::vector<const uint8_t*> rows_;
 };
 
 // The largest picture side for which the remaps take their quick points.
 constexpr int32_t kQuickSize = 1 << 22;
-
-inline void Put(uint8_t* out, TSample s) {
-  out[0] = s.Blue;
-  out[1] = s.Green;
-  out[2] = s.Red;
-}
 
 }  // namespace
 
@@ -252,6 +362,12 @@ void TilePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
 
 TSample WrappedSample(const TBitmap& S, float px, float py) { return Sampler(S).At(px, py); }
 
+void WrappedSampleRow(const TBitmap& S, const float* xs, const float* ys, int32_t n, uint8_t* out) {
+  std::vector<remap::TSourcePoint> points(static_cast<size_t>(n));
+  for (int32_t i = 0; i < n; ++i) points[i] = {xs[i], ys[i]};
+  Sampler(S).Row(points.data(), n, out);
+}
+
 TSample WrappedSampleAsWritten(const TBitmap& S, float px, float py) {
   return Sampler(S).Reference(px, py);
 }
@@ -295,7 +411,7 @@ void FishEyePixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
         continue;
       }
       const int32_t n = remap::FishEyeRow(dy, cx, cy, R, W, points.data(), scratch);
-      for (int32_t x = 0; x < n; ++x, out += 3) Put(out, source.At(points[x].x, points[x].y));
+      source.Row(points.data(), n, out);
       if (n < W) std::rethrow_exception(scratch.error);
     }
   });
@@ -332,7 +448,7 @@ void TwistPixels(const TBitmap& S, TBitmap& D, int32_t Amount) {
           const float dy = static_cast<float>(y - static_cast<double>(cy));  // exact
           remap::TwistRow(dy, cx, cy, Amount, bx, xEnd, points.data(), scratch);
           uint8_t* out = rows[y] + 3 * bx;
-          for (int32_t x = bx; x < xEnd; ++x, out += 3) Put(out, source.At(points[x - bx].x, points[x - bx].y));
+          source.Row(points.data(), xEnd - bx, out);
         }
       }
   });

@@ -14,10 +14,13 @@ class THalftoneLookup {
   static const THalftoneLookup& Instance();
 
   uint8_t Nearest(uint8_t red, uint8_t green, uint8_t blue) const {
-    const uint32_t cell = ((red >> 4) * 16u + (green >> 4)) * 16u + (blue >> 4);
+    const uint32_t cell = cells_[red_[red] + green_[green] + blue_[blue]];
+    const uint32_t count = cell & ((1u << kCountBits) - 1);
+    // Most cells have a single entry that can be nearest: no distances.
+    if (count == 1) [[likely]] return static_cast<uint8_t>(cell >> kCountBits);
     int best = INT32_MAX;
     uint8_t bestIndex = 0;
-    for (uint32_t i = start_[cell]; i < start_[cell + 1]; ++i) {
+    for (uint32_t i = cell >> kCountBits, end = i + count; i < end; ++i) {
       const Entry& e = entries_[i];
       const int dr = red - e.Red, dg = green - e.Green, db = blue - e.Blue;
       const int d = dr * dr + dg * dg + db * db;
@@ -36,7 +39,13 @@ class THalftoneLookup {
     int16_t Red, Green, Blue;
     uint8_t Index;
   };
-  std::array<uint32_t, 4097> start_{};
+  // Each channel's byte to its slice of the colour cube, already scaled so
+  // that the three add up to the cell's number.
+  std::array<uint32_t, 256> red_{}, green_{}, blue_{};
+  // Per cell, the count of entries that can be nearest in its low bits and
+  // above them the entry's index (one entry) or the first of its entries.
+  static constexpr int kCountBits = 9;
+  std::vector<uint32_t> cells_;
   std::vector<Entry> entries_;
 };
 

@@ -4,9 +4,11 @@
 #include <cmath>
 #include <functional>
 #include <optional>
+#include <vector>
 
 #include "effects/effect_image.h"
 #include "effects/effect_routines.h"
+#include "effects/row_bands.h"
 #include "effects/tests/surfaces.h"
 #include "imaging/drawing.h"
 #include "imaging/exceptions.h"
@@ -220,23 +222,15 @@ TEST(SpotLight, ReversedSpotIsTheSameEllipseAsTheOrderedOne) {
 namespace qv {
 namespace {
 
-TEST(WrappedSample, AgreesWithTheRuleAsWrittenEverywhere) {
-  // Random points of every scale: around the picture, far outside it, tiny
-  // fractions whose weights force the extended-precision fallback, halves,
-  // negative zero and the 2^31 boundary.
-  const TBitmap s = test::Make(7, 5, [](int x, int y) {
-    return Px{(x * 97 + y * 31) % 256, (x * 13 + y * 201) % 256, (x * y * 59 + 255) % 256};
-  });
-  uint64_t state = 88172645463325252ull;
-  auto next = [&] {
-    state ^= state << 13;
-    state ^= state >> 7;
-    state ^= state << 17;
-    return state;
-  };
-  auto randomCoordinate = [&]() -> float {
-    const uint64_t r = next();
-    switch (r % 6) {
+// Random coordinates of every scale: around the picture, far outside it,
+// tiny fractions whose weights force the extended-precision fallback,
+// halves and the 2^31 boundary; `ordinary` keeps to fractions of 1/256 and
+// halves, whose weights are all at least 2^-10.
+class TRandomCoordinates {
+ public:
+  float Next(bool ordinary = false) {
+    const uint64_t r = Bits();
+    switch (ordinary ? (r & 1) * 5 : r % 6) {
       case 0: return static_cast<float>(static_cast<int64_t>(r >> 8) % 4000 - 2000) / 256.0f;
       case 1: return std::ldexp(static_cast<float>((r >> 8) % 1000) / 1000.0f, -static_cast<int>((r >> 20) % 60));
       case 2: return -std::ldexp(static_cast<float>((r >> 8) % 1000) / 1000.0f, -static_cast<int>((r >> 20) % 60));
@@ -244,7 +238,29 @@ TEST(WrappedSample, AgreesWithTheRuleAsWrittenEverywhere) {
       case 4: return std::bit_cast<float>(static_cast<uint32_t>(r >> 16) & 0x4FFFFFFFu);  // up to ~2^32
       default: return static_cast<float>(static_cast<int64_t>(r >> 8) % 100) - 49.5f;
     }
-  };
+  }
+
+ private:
+  uint64_t Bits() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 7;
+    state_ ^= state_ << 17;
+    return state_;
+  }
+  uint64_t state_ = 88172645463325252ull;
+};
+
+TBitmap SamplerSource() {
+  return test::Make(7, 5, [](int x, int y) {
+    return Px{(x * 97 + y * 31) % 256, (x * 13 + y * 201) % 256, (x * y * 59 + 255) % 256};
+  });
+}
+
+TEST(WrappedSample, AgreesWithTheRuleAsWrittenEverywhere) {
+  // Negative zero and the 2^31 boundary are checked at the end.
+  const TBitmap s = SamplerSource();
+  TRandomCoordinates coordinates;
+  auto randomCoordinate = [&] { return coordinates.Next(); };
   int mismatches = 0;
   for (int n = 0; n < 300000; ++n) {
     const float px = randomCoordinate(), py = randomCoordinate();
@@ -263,6 +279,46 @@ TEST(WrappedSample, AgreesWithTheRuleAsWrittenEverywhere) {
   EXPECT_EQ(mismatches, 0);
   for (float v : {-0.0f, 2147483648.0f, -2147483648.0f, 2147483520.0f, 1e-45f, -1e-45f, 0.99999994f})
     EXPECT_EQ(WrappedSample(s, v, 1.5f), WrappedSampleAsWritten(s, v, 1.5f)) << v;
+}
+
+TEST(WrappedSample, RowsAgreeWithTheRuleAsWrittenOnBothPaths) {
+  // Rows of ordinary points (the four-point lanes), of mixed ones (groups
+  // that fall back), and of ordinary ones with a stray mixed point; rows of
+  // every length modulo four. Points the rule rejects are left out.
+  const TBitmap s = SamplerSource();
+  TRandomCoordinates coordinates;
+  auto accepted = [&](float x, float y) {
+    try {
+      WrappedSampleAsWritten(s, x, y);
+      return true;
+    } catch (const EMathError&) {
+      return false;
+    }
+  };
+  for (bool plainOnly : {false, true}) {
+    SetPlainPathsOnly(plainOnly);
+    int mismatches = 0;
+    for (int row = 0; row < 3000; ++row) {
+      const int n = 1 + row % 67;
+      std::vector<float> xs, ys;
+      while (static_cast<int>(xs.size()) < n) {
+        const bool ordinary = row % 3 == 0 || (row % 3 == 2 && xs.size() % 11 != 5);
+        const float x = coordinates.Next(ordinary), y = coordinates.Next(ordinary);
+        if (std::isnan(x) || std::isnan(y) || !accepted(x, y)) continue;
+        xs.push_back(x);
+        ys.push_back(y);
+      }
+      std::vector<uint8_t> out(3 * n);
+      WrappedSampleRow(s, xs.data(), ys.data(), n, out.data());
+      for (int i = 0; i < n; ++i) {
+        const TSample e = WrappedSampleAsWritten(s, xs[i], ys[i]);
+        if ((out[3 * i] != e.Blue || out[3 * i + 1] != e.Green || out[3 * i + 2] != e.Red) && ++mismatches < 5)
+          ADD_FAILURE() << "at (" << xs[i] << ", " << ys[i] << ")" << (plainOnly ? " plain" : "");
+      }
+    }
+    EXPECT_EQ(mismatches, 0);
+  }
+  SetPlainPathsOnly(false);
 }
 
 }  // namespace
