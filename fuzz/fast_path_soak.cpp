@@ -152,6 +152,8 @@ static void RemapCase(bool fish, int W, int H, int32_t A, int threads) {
     }
   }
   SetEffectThreads(threads);
+  const bool plain = U(4) == 0;
+  SetPlainPathsOnly(plain);
   TProEffectImage img;
   img.AssignBitmap(S);
   std::exception_ptr got;
@@ -160,6 +162,7 @@ static void RemapCase(bool fish, int W, int H, int32_t A, int threads) {
   } catch (...) {
     got = std::current_exception();
   }
+  SetPlainPathsOnly(false);
   ++remapCases;
   remapPixels += static_cast<int64_t>(W) * H;
   const char* name = fish ? "FishEye" : "Twist";
@@ -191,8 +194,8 @@ static void RemapCase(bool fish, int W, int H, int32_t A, int threads) {
   if (!Same(*img.PictureBitmap(), ref, &fx, &fy)) {
     const uint8_t* g = img.PictureBitmap()->PixelRow(fy) + 3 * fx;
     const uint8_t* e = ref.PixelRow(fy) + 3 * fx;
-    FAIL("%s %dx%d amount %d threads %d: pixel (%d,%d) expected %d,%d,%d got %d,%d,%d", name, W, H, A, threads, fx,
-         fy, e[0], e[1], e[2], g[0], g[1], g[2]);
+    FAIL("%s %dx%d amount %d threads %d plain %d: pixel (%d,%d) expected %d,%d,%d got %d,%d,%d", name, W, H, A,
+         threads, plain, fx, fy, e[0], e[1], e[2], g[0], g[1], g[2]);
   }
 }
 
