@@ -127,11 +127,26 @@ void TKelvoGradient::PrepareLinear(int32_t CenterX, int32_t CenterY) {
 
 namespace {
 
-// Squared distance from the centre. Held in 64 bits so that centres far
-// outside the surface cannot overflow.
-int64_t SquaredDistance(int32_t x, int32_t y, int32_t cx, int32_t cy) {
-  int64_t dx = static_cast<int64_t>(x) - cx, dy = static_cast<int64_t>(y) - cy;
-  return dx * dx + dy * dy;
+// Squared distance from the centre, unsigned 64 bits: with the centre at the
+// far corner of the coordinate range each square reaches 2^62 and their sum
+// 2^63, one past the signed range.
+uint64_t SquaredDistance(int32_t x, int32_t y, int32_t cx, int32_t cy) {
+  const int64_t dx = static_cast<int64_t>(x) - cx, dy = static_cast<int64_t>(y) - cy;
+  const uint64_t ax = static_cast<uint64_t>(dx < 0 ? -dx : dx);
+  const uint64_t ay = static_cast<uint64_t>(dy < 0 ? -dy : dy);
+  return ax * ax + ay * ay;
+}
+
+// The band painter works on signed squared distances with room to spare.
+constexpr uint64_t kBandsLimit = uint64_t{1} << 62;
+
+uint64_t LargestSquaredDistance(int32_t w, int32_t h, int32_t cx, int32_t cy) {
+  // The squared distance is a convex function, so over the surface it is
+  // largest at a corner.
+  uint64_t best = 0;
+  for (int32_t x : {0, w - 1})
+    for (int32_t y : {0, h - 1}) best = std::max(best, SquaredDistance(x, y, cx, cy));
+  return best;
 }
 
 }  // namespace
@@ -139,12 +154,8 @@ int64_t SquaredDistance(int32_t x, int32_t y, int32_t cx, int32_t cy) {
 void TKelvoGradient::PrepareRadial(int32_t CenterX, int32_t CenterY) {
   max_distance_ = 0;
   if (surface_width_ > 0 && surface_height_ > 0) {
-    // The squared distance is a convex function, so over the surface it is
-    // largest at a corner; the root and the rounding keep that order.
-    int64_t best = 0;
-    for (int32_t x : {0, surface_width_ - 1})
-      for (int32_t y : {0, surface_height_ - 1})
-        best = std::max(best, SquaredDistance(x, y, CenterX, CenterY));
+    // The root and the rounding keep the order of the squared distances.
+    const uint64_t best = LargestSquaredDistance(surface_width_, surface_height_, CenterX, CenterY);
     max_distance_ = ToDouble(Sqrt(static_cast<long double>(best)));
   }
   if (max_distance_ == 0) max_distance_ = 1;
@@ -285,7 +296,8 @@ void TKelvoGradient::PaintGradient(int32_t CenterX, int32_t CenterY, TBitmap& Bi
     }
     return;
   }
-  if (type_ == gtRadial) {
+  if (type_ == gtRadial &&
+      LargestSquaredDistance(surface_width_, surface_height_, CenterX, CenterY) < kBandsLimit) {
     PaintRadialBands(CenterX, CenterY, Bitmap);
     return;
   }
@@ -341,9 +353,9 @@ void TKelvoGradient::PaintRadialBands(int32_t CenterX, int32_t CenterY, TBitmap&
     // The nearest pixel to the centre gives the smallest s, a corner the largest.
     int32_t nx = std::clamp(CenterX, 0, surface_width_ - 1);
     int32_t ny = std::clamp(CenterY, 0, surface_height_ - 1);
-    lo = SquaredDistance(nx, ny, CenterX, CenterY);
-    for (int32_t x : {0, surface_width_ - 1})
-      for (int32_t y : {0, surface_height_ - 1}) hi = std::max(hi, SquaredDistance(x, y, CenterX, CenterY));
+    // Below kBandsLimit, as PaintGradient checked: both fit the signed range.
+    lo = static_cast<int64_t>(SquaredDistance(nx, ny, CenterX, CenterY));
+    hi = static_cast<int64_t>(LargestSquaredDistance(surface_width_, surface_height_, CenterX, CenterY));
   }
 
   // Bands as (first s, colour), in increasing s.
