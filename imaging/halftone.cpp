@@ -11,6 +11,8 @@ constexpr TRGBQuad Rgb(int r, int g, int b) {
 constexpr int kCubeBase = 10;
 constexpr int kGreyBase = 226;
 constexpr int kGreyCount = 20;
+// The greys end where the ten high static colours begin.
+static_assert(kGreyBase + kGreyCount == 246);
 
 std::array<TRGBQuad, 256> BuildPalette() {
   std::array<TRGBQuad, 256> p{};
