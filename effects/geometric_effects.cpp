@@ -20,6 +20,10 @@
 #include "effects/extended_math.h"
 #include "imaging/numeric.h"
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define QV_SAMPLER_LANES 1
+#endif
+
 namespace qv {
 
 namespace {
@@ -60,6 +64,22 @@ class Sampler {
  public:
   explicit Sampler(const TBitmap& S) : SW_(S.Width()), SH_(S.Height()), rows_(S.Height()) {
     for (int32_t y = 0; y < SH_; ++y) rows_[y] = S.PixelRow(y);
+    if (SW_ <= 0 || SH_ <= 0) return;
+    // The eight-point lanes reach a pixel by a 32-bit offset from row 0:
+    // row y lies at y x stride (negative for a picture stored bottom-up).
+    // They need rows at one stride and the whole buffer below 2 GB.
+    const int64_t rowSize = static_cast<int64_t>(S.RowSize());
+    const int64_t stride = SH_ > 1 ? rows_[1] - rows_[0] : rowSize;
+    if (std::abs(stride) * (SH_ - 1) + rowSize >= (int64_t{1} << 31)) return;
+    for (int32_t y = 0; y < SH_; ++y)
+      if (rows_[y] != rows_[0] + y * stride) return;
+    stride_ = static_cast<int32_t>(stride);
+    // A lane reads a pixel and its right neighbour as eight bytes, which
+    // run past the buffer near the end of the last row in memory. The
+    // highest offset at which eight bytes can still be read:
+    const int64_t lastRowStart = stride > 0 ? stride * (SH_ - 1) : 0;
+    lastPair_ = static_cast<int32_t>(lastRowStart + rowSize - 8);
+    lanes_ = true;
   }
 
   // The rule as written: every float the rounding of an extended value.
@@ -173,8 +193,15 @@ class Sampler {
   // SSE2 lanes; any other group, and the last points, through At.
   void Row(const remap::TSourcePoint* points, int32_t n, uint8_t* out) const {
     int32_t x = 0;
-    if (!PlainPathsOnly())
-      for (; x + 4 <= n; x += 4)
+    if (PlainPathsOnly()) {
+      for (; x < n; ++x) Put(out + 3 * x, At(points[x].x, points[x].y));
+      return;
+    }
+#ifdef QV_SAMPLER_LANES
+    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+    if (avx2 && lanes_) x = EightsAvx2(points, n, out);
+#endif
+    for (; x + 4 <= n; x += 4)
         if (!FourPlain(points + x, out + 3 * x))
           for (int k = 0; k < 4; ++k) Put(out + 3 * (x + k), At(points[x + k].x, points[x + k].y));
     for (; x < n; ++x) Put(out + 3 * x, At(points[x].x, points[x].y));
@@ -303,9 +330,212 @@ class Sampler {
     return true;
   }
 
+#ifdef QV_SAMPLER_LANES
+  // The samples of the first n - n % 8 points, eight at a time; returns how
+  // many points it did.
+  int32_t EightsAvx2(const remap::TSourcePoint* points, int32_t n, uint8_t* out) const;
+#endif
+
   int32_t SW_, SH_;
   std::vector<const uint8_t*> rows_;
+  // For the eight-point lanes (lanes_ false: they are not used).
+  bool lanes_ = false;
+  int32_t stride_ = 0, lastPair_ = 0;
 };
+
+#ifdef QV_SAMPLER_LANES
+
+namespace lanes {
+
+// Selects ifSet where mask is set.
+__attribute__((target("avx2,fma"))) inline __m256i Select(__m256i mask, __m256i ifSet, __m256i ifClear) {
+  return _mm256_blendv_epi8(ifClear, ifSet, mask);
+}
+
+// Of two points' eight-byte reads in each half, channel c of both
+// columns: the left pixel's of the first point, of the second, then the
+// right pixel's of each, one byte to a 32-bit lane.
+__attribute__((target("avx2,fma"))) inline __m256i ChannelOfPairs(int c) {
+  const char z = -1;
+  const char l0 = static_cast<char>(c), l1 = static_cast<char>(8 + c);
+  const char r0 = static_cast<char>(3 + c), r1 = static_cast<char>(11 + c);
+  return _mm256_setr_epi8(l0, z, z, z, l1, z, z, z, r0, z, z, z, r1, z, z, z,  //
+                          l0, z, z, z, l1, z, z, z, r0, z, z, z, r1, z, z, z);
+}
+
+// The eight bytes at base + at[l] for the lanes l0 .. l3, in the four
+// 64-bit lanes.
+__attribute__((target("avx2,fma"))) inline __m256i Pairs(const uint8_t* base, const int32_t* at, int l0, int l1,
+                                                         int l2, int l3) {
+  auto read = [](const uint8_t* q) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)); };
+  return _mm256_set_m128i(_mm_unpacklo_epi64(read(base + at[l2]), read(base + at[l3])),
+                          _mm_unpacklo_epi64(read(base + at[l0]), read(base + at[l1])));
+}
+
+// |i| mod size for four lanes, by the double quotient (see Axis).
+__attribute__((target("avx2,fma"))) inline __m128i Remainder(__m128i i, int32_t size) {
+  const __m256d sizeD = _mm256_set1_pd(size);
+  const __m256d a = _mm256_andnot_pd(_mm256_set1_pd(-0.0), _mm256_cvtepi32_pd(i));
+  const __m256d q = _mm256_round_pd(_mm256_div_pd(a, sizeD), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  return _mm256_cvttpd_epi32(_mm256_sub_pd(a, _mm256_mul_pd(q, sizeD)));
+}
+
+// One axis of eight coordinates v: the truncated coordinate wrapped into
+// 0 .. size-1 (wrapped), the two weights as Weights gives them, and a mask
+// of the lanes the plain path may take: |v| < 2^31 (not NaN) and weights 0
+// or at least 2^-10.
+//
+// Why the float operations here are the rule's extended ones:
+// - trunc(v) is exact (|v| < 2^31), and v - trunc(v) (or trunc(v) - v
+//   below zero), the fraction f, is exact in float;
+// - for f = 0 or 2^-10 <= f <= 1 - 2^-10, 1 - f is a multiple of 2^-33 in
+//   (0, 1], exact in extended, so the float subtraction rounds the same
+//   value once, as ToFloat does. Other fractions give a weight in
+//   (0, 2^-10), which is not plain, and the lane is left to At.
+__attribute__((target("avx2,fma"))) inline __m256 Axis(__m256 v, int32_t size, __m256i& wrapped, __m256& w0,
+                                                       __m256& w1) {
+  const __m256 magnitude = _mm256_andnot_ps(_mm256_set1_ps(-0.0f), v);
+  const __m256 inRange = _mm256_cmp_ps(magnitude, _mm256_set1_ps(2147483648.0f), _CMP_LT_OQ);
+  const __m256i i = _mm256_cvttps_epi32(v);
+  const __m256 whole = _mm256_cvtepi32_ps(i);
+  // The rule's "v >= 0" branch; NaN lanes are out of range anyway.
+  const __m256 negative = _mm256_cmp_ps(v, _mm256_setzero_ps(), _CMP_LT_OQ);
+  const __m256 fraction = _mm256_blendv_ps(_mm256_sub_ps(v, whole), _mm256_sub_ps(whole, v), negative);
+  const __m256 rest = _mm256_sub_ps(_mm256_set1_ps(1.0f), fraction);
+  w0 = _mm256_blendv_ps(rest, fraction, negative);
+  w1 = _mm256_blendv_ps(fraction, rest, negative);
+  const __m256 plain =
+      _mm256_or_ps(_mm256_cmp_ps(fraction, _mm256_setzero_ps(), _CMP_EQ_OQ),
+                   _mm256_and_ps(_mm256_cmp_ps(fraction, _mm256_set1_ps(0x1p-10f), _CMP_GE_OQ),
+                                 _mm256_cmp_ps(fraction, _mm256_set1_ps(1.0f - 0x1p-10f), _CMP_LE_OQ)));
+  const __m256 good = _mm256_and_ps(inRange, plain);
+
+  // A coordinate at most one picture outside, -size < i < 2 size, wraps by
+  // one step: i - size beyond the end; (size-1) - (-i) below zero. (The
+  // unsigned test is exact: 3 size is below 2^31.)
+  const __m256i sizeV = _mm256_set1_epi32(size), last = _mm256_set1_epi32(size - 1);
+  const __m256i shifted = _mm256_add_epi32(i, last);
+  const __m256i near = _mm256_cmpeq_epi32(_mm256_min_epu32(shifted, _mm256_set1_epi32(3 * size - 2)), shifted);
+  if (_mm256_movemask_ps(_mm256_andnot_ps(_mm256_castsi256_ps(near), good)) == 0) [[likely]] {
+    const __m256i beyond = _mm256_cmpgt_epi32(i, last), below = _mm256_cmpgt_epi32(_mm256_setzero_si256(), i);
+    wrapped = _mm256_add_epi32(_mm256_sub_epi32(i, _mm256_and_si256(beyond, sizeV)), _mm256_and_si256(below, last));
+    return good;
+  }
+  // Any other wrap: r = |i| mod size, and (size-1) - r below zero, r
+  // otherwise, as Wrap computes it. |i| <= 2^31 and its quotient q by size
+  // are exact in double. The double quotient is within 2^-53 (relative) of
+  // the true one, |i| / size < 2^32 / size, so within 2^-21 / size; when
+  // size does not divide |i| the true quotient lies at least 1 / size below
+  // q + 1, so its truncation is q. r = |i| - q x size is then exact
+  // (integers below 2^53).
+  const __m256i r = _mm256_set_m128i(Remainder(_mm256_extracti128_si256(i, 1), size),
+                                     Remainder(_mm256_castsi256_si128(i), size));
+  const __m256i below = _mm256_cmpgt_epi32(_mm256_setzero_si256(), i);
+  wrapped = Select(below, _mm256_sub_epi32(_mm256_set1_epi32(size - 1), r), r);
+  return good;
+}
+
+}  // namespace lanes
+
+__attribute__((target("avx2,fma"))) int32_t Sampler::EightsAvx2(const remap::TSourcePoint* points, int32_t n,
+                                                              uint8_t* out) const {
+  static_assert(sizeof(remap::TSourcePoint) == 8, "points are pairs of floats");
+  const uint8_t* const base = rows_[0];
+  const __m256i stride = _mm256_set1_epi32(stride_), lastPair = _mm256_set1_epi32(lastPair_);
+  const __m256i lastColumn = _mm256_set1_epi32(SW_ - 1), lastRow = _mm256_set1_epi32(SH_ - 1);
+  const __m256i channelMask[3] = {lanes::ChannelOfPairs(0), lanes::ChannelOfPairs(1), lanes::ChannelOfPairs(2)};
+  // Three bytes of each of four lanes, side by side, in each half; then the
+  // two halves' twelve bytes joined.
+  const __m256i pack = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1, 0, 1, 2, 4, 5, 6, 8, 9,
+                                        10, 12, 13, 14, -1, -1, -1, -1);
+  const __m256i joinHalves = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 3, 7);
+  // The lanes hold the points in the order 0 1 4 5 2 3 6 7 (as the
+  // coordinates come apart); this puts them back in order, and is its own
+  // inverse.
+  static constexpr int kPoint[8] = {0, 1, 4, 5, 2, 3, 6, 7};
+  const __m256i inOrder = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
+
+  int32_t x = 0;
+  for (; x + 8 <= n; x += 8) {
+    const remap::TSourcePoint* p = points + x;
+    uint8_t* o = out + 3 * x;
+    const __m256 a = _mm256_loadu_ps(&p[0].x), b = _mm256_loadu_ps(&p[4].x);
+    const __m256 px = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+    const __m256 py = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+
+    __m256i x0, y0;
+    __m256 col0, col1, row0, row1;
+    __m256i good = _mm256_castps_si256(
+        _mm256_and_ps(lanes::Axis(px, SW_, x0, col0, col1), lanes::Axis(py, SH_, y0, row0, row1)));
+
+    // The second row is the next one, or row 0 past the last. The second
+    // column is read with the first, as the three bytes after it; where it
+    // is column 0 (the first is the last column) the point is left to At.
+    good = _mm256_andnot_si256(_mm256_cmpeq_epi32(x0, lastColumn), good);
+    const __m256i column = _mm256_add_epi32(x0, _mm256_add_epi32(x0, x0));
+    const __m256i row0Offset = _mm256_mullo_epi32(y0, stride);
+    const __m256i row1Offset = lanes::Select(_mm256_cmpeq_epi32(y0, lastRow), _mm256_setzero_si256(),
+                                             _mm256_add_epi32(row0Offset, stride));
+    __m256i at0 = _mm256_add_epi32(row0Offset, column), at1 = _mm256_add_epi32(row1Offset, column);
+    good = _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpgt_epi32(at0, lastPair), _mm256_cmpgt_epi32(at1, lastPair)),
+                               good);
+    // Lanes the plain path cannot take read the start of row 0 instead
+    // (always there) and are redone below.
+    alignas(32) int32_t at[2][8];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at[0]), _mm256_and_si256(at0, good));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at[1]), _mm256_and_si256(at1, good));
+
+    // The weights: the product of two floats is exact in extended, so
+    // ToFloat of it is the float product. Taps: column offset 0 then 1,
+    // within each row offset 0 then 1, as the rule sums them.
+    const __m256 weight[2][2] = {{_mm256_mul_ps(col0, row0), _mm256_mul_ps(col0, row1)},
+                                 {_mm256_mul_ps(col1, row0), _mm256_mul_ps(col1, row1)}};
+    // Per row offset, both columns' channels, lanes in the points' order.
+    __m256 channel[2][2][3];  // [row][column][channel]
+    for (int r = 0; r < 2; ++r) {
+      const __m256i first = lanes::Pairs(base, at[r], 0, 1, 4, 5), second = lanes::Pairs(base, at[r], 2, 3, 6, 7);
+      for (int c = 0; c < 3; ++c) {
+        const __m256i f = _mm256_shuffle_epi8(first, channelMask[c]), s = _mm256_shuffle_epi8(second, channelMask[c]);
+        channel[r][0][c] = _mm256_cvtepi32_ps(_mm256_unpacklo_epi64(f, s));
+        channel[r][1][c] = _mm256_cvtepi32_ps(_mm256_unpackhi_epi64(f, s));
+      }
+    }
+    // The sums. Every weight is 0 or a float of at least 2^-20, so a
+    // multiple of 2^-43; so is each channel x weight and, by induction,
+    // each float sum, all below 2^10. The rule's extended sum + channel x
+    // weight is therefore exact before its one rounding to float: that is
+    // the fused multiply-add's result. (The first tap's sum 0 + product is
+    // the rounded product; a zero's sign cannot reach the bytes.)
+    __m256 sum[3];
+    for (int c = 0; c < 3; ++c) {
+      sum[c] = _mm256_mul_ps(channel[0][0][c], weight[0][0]);
+      sum[c] = _mm256_fmadd_ps(channel[1][0][c], weight[0][1], sum[c]);
+      sum[c] = _mm256_fmadd_ps(channel[0][1][c], weight[1][0], sum[c]);
+      sum[c] = _mm256_fmadd_ps(channel[1][1][c], weight[1][1], sum[c]);
+    }
+    // Nearest, ties to even. The four weights add up to at most about
+    // 1 + 3 x 2^-24 and each sum rounds by at most 2^-17, so a sum stays
+    // below 255.5: the integers are bytes and need no wrapping.
+    const __m256i bytes = _mm256_or_si256(
+        _mm256_cvtps_epi32(sum[0]),
+        _mm256_or_si256(_mm256_slli_epi32(_mm256_cvtps_epi32(sum[1]), 8), _mm256_slli_epi32(_mm256_cvtps_epi32(sum[2]), 16)));
+    const __m256i packed = _mm256_permutevar8x32_epi32(
+        _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(bytes, inOrder), pack), joinHalves);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(packed));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 16), _mm256_extracti128_si256(packed, 1));
+
+    const int vouched = _mm256_movemask_ps(_mm256_castsi256_ps(good));
+    if (vouched != 0xFF) [[unlikely]]
+      for (int lane = 0; lane < 8; ++lane)
+        if (!(vouched >> lane & 1)) {
+          const int k = kPoint[lane];
+          Put(o + 3 * k, At(p[k].x, p[k].y));
+        }
+  }
+  return x;
+}
+
+#endif  // QV_SAMPLER_LANES
 
 // The largest picture side for which the remaps take their quick points.
 constexpr int32_t kQuickSize = 1 << 22;
