@@ -79,7 +79,10 @@ class Sampler {
     // highest offset at which eight bytes can still be read:
     const int64_t lastRowStart = stride > 0 ? stride * (SH_ - 1) : 0;
     lastPair_ = static_cast<int32_t>(lastRowStart + rowSize - 8);
-    lanes_ = true;
+    // Lanes that are not used read at the start of the buffer instead,
+    // which needs a buffer of eight bytes at least.
+    firstRowStart_ = static_cast<int32_t>(stride > 0 ? 0 : stride * (SH_ - 1));
+    lanes_ = lastPair_ >= firstRowStart_;
   }
 
   // The rule as written: every float the rounding of an extended value.
@@ -340,7 +343,7 @@ class Sampler {
   std::vector<const uint8_t*> rows_;
   // For the eight-point lanes (lanes_ false: they are not used).
   bool lanes_ = false;
-  int32_t stride_ = 0, lastPair_ = 0;
+  int32_t stride_ = 0, lastPair_ = 0, firstRowStart_ = 0;
 };
 
 #ifdef QV_SAMPLER_LANES
@@ -363,13 +366,17 @@ __attribute__((target("avx2,fma"))) inline __m256i ChannelOfPairs(int c) {
                           l0, z, z, z, l1, z, z, z, r0, z, z, z, r1, z, z, z);
 }
 
+// The eight bytes at a, then the eight at b.
+__attribute__((target("avx2,fma"))) inline __m128i PairOfReads(const uint8_t* a, const uint8_t* b) {
+  const __m128d low = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)));
+  return _mm_castpd_si128(_mm_loadh_pd(low, reinterpret_cast<const double*>(b)));
+}
+
 // The eight bytes at base + at[l] for the lanes l0 .. l3, in the four
 // 64-bit lanes.
 __attribute__((target("avx2,fma"))) inline __m256i Pairs(const uint8_t* base, const int32_t* at, int l0, int l1,
                                                          int l2, int l3) {
-  auto read = [](const uint8_t* q) { return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(q)); };
-  return _mm256_set_m128i(_mm_unpacklo_epi64(read(base + at[l2]), read(base + at[l3])),
-                          _mm_unpacklo_epi64(read(base + at[l0]), read(base + at[l1])));
+  return _mm256_set_m128i(PairOfReads(base + at[l2], base + at[l3]), PairOfReads(base + at[l0], base + at[l1]));
 }
 
 // |i| mod size for four lanes, by the double quotient (see Axis).
@@ -442,6 +449,7 @@ __attribute__((target("avx2,fma"))) int32_t Sampler::EightsAvx2(const remap::TSo
   static_assert(sizeof(remap::TSourcePoint) == 8, "points are pairs of floats");
   const uint8_t* const base = rows_[0];
   const __m256i stride = _mm256_set1_epi32(stride_), lastPair = _mm256_set1_epi32(lastPair_);
+  const __m256i firstRowStart = _mm256_set1_epi32(firstRowStart_);
   const __m256i lastColumn = _mm256_set1_epi32(SW_ - 1), lastRow = _mm256_set1_epi32(SH_ - 1);
   const __m256i channelMask[3] = {lanes::ChannelOfPairs(0), lanes::ChannelOfPairs(1), lanes::ChannelOfPairs(2)};
   // Three bytes of each of four lanes, side by side, in each half; then the
@@ -479,11 +487,14 @@ __attribute__((target("avx2,fma"))) int32_t Sampler::EightsAvx2(const remap::TSo
     __m256i at0 = _mm256_add_epi32(row0Offset, column), at1 = _mm256_add_epi32(row1Offset, column);
     good = _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpgt_epi32(at0, lastPair), _mm256_cmpgt_epi32(at1, lastPair)),
                                good);
-    // Lanes the plain path cannot take read the start of row 0 instead
-    // (always there) and are redone below.
+    // Lanes the plain path cannot take read the start of the buffer
+    // instead and are redone below.
     alignas(32) int32_t at[2][8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at[0]), _mm256_and_si256(at0, good));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at[1]), _mm256_and_si256(at1, good));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at[0]), lanes::Select(good, at0, firstRowStart));
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at[1]), lanes::Select(good, at1, firstRowStart));
+    // The offsets are read back one by one: cheaper than taking each out of
+    // its lane.
+    asm volatile("" : : "r"(at) : "memory");
 
     // The weights: the product of two floats is exact in extended, so
     // ToFloat of it is the float product. Taps: column offset 0 then 1,
