@@ -72,7 +72,7 @@ class Sampler {
     const int64_t stride = SH_ > 1 ? rows_[1] - rows_[0] : rowSize;
     if (std::abs(stride) * (SH_ - 1) + rowSize >= (int64_t{1} << 31)) return;
     for (int32_t y = 0; y < SH_; ++y)
-      if (rows_[y] != rows_[0] + y * stride) return;
+      if (rows_[y] - rows_[0] != y * stride) return;
     stride_ = static_cast<int32_t>(stride);
     // A lane reads a pixel and its right neighbour as eight bytes, which
     // run past the buffer near the end of the last row in memory. The
@@ -192,8 +192,11 @@ class Sampler {
   }
 
   // The samples of n points, written as Put writes them, in the points'
-  // order. Groups of four points whose weights are all plain go through
-  // SSE2 lanes; any other group, and the last points, through At.
+  // order. Steps of eight points go through AVX2 lanes where the processor
+  // has them, then groups of four whose weights are all plain through SSE2
+  // lanes; any point the lanes cannot take, and the last points, through
+  // At. Only the rows' bytes are written, so the order of writing cannot
+  // matter.
   void Row(const remap::TSourcePoint* points, int32_t n, uint8_t* out) const {
     int32_t x = 0;
     if (PlainPathsOnly()) {
@@ -524,9 +527,11 @@ __attribute__((target("avx2,fma"))) int32_t Sampler::EightsAvx2(const remap::TSo
       sum[c] = _mm256_fmadd_ps(channel[0][1][c], weight[1][0], sum[c]);
       sum[c] = _mm256_fmadd_ps(channel[1][1][c], weight[1][1], sum[c]);
     }
-    // Nearest, ties to even. The four weights add up to at most about
-    // 1 + 3 x 2^-24 and each sum rounds by at most 2^-17, so a sum stays
-    // below 255.5: the integers are bytes and need no wrapping.
+    // Nearest, ties to even. Each axis's two weights add up to 1 exactly
+    // (f and the exact 1 - f), so the four rounded products add up to at
+    // most 1 + 2^-24; with four roundings of at most 2^-17 each, a sum
+    // stays below 255 + 2^-14 and is never negative: the integers are
+    // bytes and need no wrapping.
     const __m256i bytes = _mm256_or_si256(
         _mm256_cvtps_epi32(sum[0]),
         _mm256_or_si256(_mm256_slli_epi32(_mm256_cvtps_epi32(sum[1]), 8), _mm256_slli_epi32(_mm256_cvtps_epi32(sum[2]), 16)));
