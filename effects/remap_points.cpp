@@ -14,6 +14,7 @@
 
 #include "effects/effect_routines.h"
 #include "effects/extended_math.h"
+#include "effects/twist_lanes.h"
 
 namespace qv::remap {
 
@@ -226,8 +227,10 @@ inline bool FishEyeCoordinate(float offset, double kd, float c, float& out) {
 
 }  // namespace
 
-void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
-              TRowScratch& scratch) {
+namespace {
+
+void TwistSteps(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
+                TRowScratch& scratch) {
   const int32_t W = x1 - x0;
   // Step by step over the row, as for the fish-eye; here every step that
   // cannot be settled is redone in extended precision right after the
@@ -297,6 +300,23 @@ void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t 
   });
   for (int32_t x = 0; x < W; ++x)
     out[x] = r[x] == 0 ? TSourcePoint{cx, cy} : TSourcePoint{AddCentre(u[x], cx), AddCentre(v[x], cy)};
+}
+
+}  // namespace
+
+void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
+              TRowScratch& scratch) {
+  if (!TwistLanesOn()) return TwistSteps(dy, cx, cy, Amount, x0, x1, out, scratch);
+  // The lanes take the steps above four pixels at a time, and stop at a
+  // pixel any step refuses: that one takes the steps alone, with their
+  // extended fall-backs, and the lanes go on after it. A pixel's point
+  // depends on no other's, so it is the one the whole row's steps give.
+  for (int32_t x = x0; x < x1;) {
+    x = TwistLanes(dy, cx, cy, Amount, x, x1, out + (x - x0));
+    if (x == x1) break;
+    TwistSteps(dy, cx, cy, Amount, x, x + 1, out + (x - x0), scratch);
+    ++x;
+  }
 }
 
 int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoint* out, TRowScratch& scratch) {

@@ -1,0 +1,36 @@
+// The twist's source points four at a time, in the vector lanes of
+// processors that have AVX2.
+//
+// Each lane does exactly the double operations of TwistRow's quick steps,
+// in the same order and with the same constants and table (no fused
+// multiply-add), and a vector lane rounds exactly as a scalar double or
+// float operation does. So every float the lanes accept, and every step
+// they refuse, is the one the quick steps accept or refuse, and the bounds
+// those steps carry hold unchanged. All five steps of a pixel are taken in
+// one pass, without the step arrays; a pixel with a refused step is left
+// to the quick steps and their extended fall-backs.
+#pragma once
+
+#include <cstdint>
+
+#include "effects/remap_points.h"
+
+namespace qv::remap {
+
+// Whether TwistRow takes the lanes: the processor has AVX2 and plain paths
+// are not forced.
+bool TwistLanesOn();
+
+// The twist points of pixels x .. x1-1 of a row (Amount not 0), into
+// out[0 ..], from x on until the first pixel any step refuses. Returns that
+// pixel, whose point is not written, or x1 when all were settled. Only to be
+// called when TwistLanesOn().
+int32_t TwistLanes(float dy, float cx, float cy, int32_t Amount, int32_t x, int32_t x1, TSourcePoint* out);
+
+// The lanes' own sine and cosine of four float angles, and arctangent of
+// four values in [0, 1]: bit for bit SinCos and ArcTan, which the tests
+// check. Only to be called when TwistLanesOn().
+void SinCosLanes(const float* angle, double* sine, double* cosine);
+void ArcTanUnitLanes(const double* a, double* result);
+
+}  // namespace qv::remap
