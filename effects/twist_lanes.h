@@ -1,4 +1,4 @@
-// The twist's source points four at a time, in the vector lanes of
+// The twist's source points sixteen at a time, in the vector lanes of
 // processors that have AVX2.
 //
 // Each lane does exactly the double operations of TwistRow's quick steps,
@@ -11,6 +11,7 @@
 // to the quick steps and their extended fall-backs.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "effects/remap_points.h"
@@ -27,10 +28,10 @@ bool TwistLanesOn();
 // called when TwistLanesOn().
 int32_t TwistLanes(float dy, float cx, float cy, int32_t Amount, int32_t x, int32_t x1, TSourcePoint* out);
 
-// The lanes' own sine and cosine of four float angles, and arctangent of
-// four values in [0, 1]: bit for bit SinCos and ArcTan, which the tests
-// check. Only to be called when TwistLanesOn().
-void SinCosLanes(const float* angle, double* sine, double* cosine);
-void ArcTanUnitLanes(const double* a, double* result);
+// The lanes' own sine and cosine of n float angles, and arctangent of n
+// values in [0, 1]: bit for bit SinCos and ArcTan, which the tests check.
+// Only to be called when TwistLanesOn().
+void SinCosLanes(const float* angle, double* sine, double* cosine, size_t n);
+void ArcTanUnitLanes(const double* a, double* result, size_t n);
 
 }  // namespace qv::remap

@@ -67,16 +67,13 @@ TEST_F(TwistLanesTest, SineCosineAndArcTangentAreTheScalarFormsBitForBit) {
   for (uint32_t bits = std::bit_cast<uint32_t>(0x1p-40f); bits <= std::bit_cast<uint32_t>(0x1p23f); bits += 509)
     for (float angle : {std::bit_cast<float>(bits), -std::bit_cast<float>(bits)}) angles.push_back(angle);
   for (float angle : {0.0f, -0.0f, 0.7853982f, 1.5707964f, 3.1415927f, 4096.0f}) angles.push_back(angle);
-  while (angles.size() % 4) angles.push_back(1);
-  for (size_t i = 0; i < angles.size(); i += 4) {
-    double sine[4], cosine[4];
-    SinCosLanes(&angles[i], sine, cosine);
-    for (int lane = 0; lane < 4; ++lane) {
-      double s, c;
-      SinCos(angles[i + lane], s, c);
-      ASSERT_EQ(std::bit_cast<uint64_t>(sine[lane]), std::bit_cast<uint64_t>(s)) << angles[i + lane];
-      ASSERT_EQ(std::bit_cast<uint64_t>(cosine[lane]), std::bit_cast<uint64_t>(c)) << angles[i + lane];
-    }
+  std::vector<double> sine(angles.size()), cosine(angles.size());
+  SinCosLanes(angles.data(), sine.data(), cosine.data(), angles.size());
+  for (size_t i = 0; i < angles.size(); ++i) {
+    double s, c;
+    SinCos(angles[i], s, c);
+    ASSERT_EQ(std::bit_cast<uint64_t>(sine[i]), std::bit_cast<uint64_t>(s)) << angles[i];
+    ASSERT_EQ(std::bit_cast<uint64_t>(cosine[i]), std::bit_cast<uint64_t>(c)) << angles[i];
   }
   // Quotients from 2^-30 to 1, and those on the table's entries and on the
   // edges between them, where the index changes.
@@ -86,14 +83,10 @@ TEST_F(TwistLanesTest, SineCosineAndArcTangentAreTheScalarFormsBitForBit) {
   for (int i = 0; i <= 64; ++i)
     for (double q : {i / 64.0, (i + 0.5) / 64, std::nextafter((i + 0.5) / 64, 0.0)})
       if (q <= 1) quotients.push_back(q);
-  while (quotients.size() % 4) quotients.push_back(0.5);
-  for (size_t i = 0; i < quotients.size(); i += 4) {
-    double result[4];
-    ArcTanUnitLanes(&quotients[i], result);
-    for (int lane = 0; lane < 4; ++lane)
-      ASSERT_EQ(std::bit_cast<uint64_t>(result[lane]), std::bit_cast<uint64_t>(ArcTan(quotients[i + lane])))
-          << quotients[i + lane];
-  }
+  std::vector<double> result(quotients.size());
+  ArcTanUnitLanes(quotients.data(), result.data(), quotients.size());
+  for (size_t i = 0; i < quotients.size(); ++i)
+    ASSERT_EQ(std::bit_cast<uint64_t>(result[i]), std::bit_cast<uint64_t>(ArcTan(quotients[i]))) << quotients[i];
 }
 
 TEST_F(TwistLanesTest, RowsOfWholePicturesAtEveryKindOfAmount) {
