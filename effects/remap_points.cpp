@@ -8,6 +8,7 @@
 // |angle| x 2^-66 from the 66-bit pi of their argument reduction.
 #include "effects/remap_points.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -307,15 +308,17 @@ void TwistSteps(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_
 void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
               TRowScratch& scratch) {
   if (!TwistLanesOn()) return TwistSteps(dy, cx, cy, Amount, x0, x1, out, scratch);
-  // The lanes take the steps above sixteen pixels at a time, and stop at a
-  // pixel any step refuses: that one takes the steps alone, with their
-  // extended fall-backs, and the lanes go on after it. A pixel's point
-  // depends on no other's, so it is the one the whole row's steps give.
-  for (int32_t x = x0; x < x1;) {
-    x = TwistLanes(dy, cx, cy, Amount, x, x1, out + (x - x0));
-    if (x == x1) break;
-    TwistSteps(dy, cx, cy, Amount, x, x + 1, out + (x - x0), scratch);
-    ++x;
+  // The lanes take the steps above sixteen pixels at a time; a pixel any
+  // step refuses then takes the steps alone, with their extended
+  // fall-backs. A pixel's point depends on no other's, so it is the one
+  // the whole row's steps give.
+  constexpr int32_t kPart = 256;
+  int32_t refused[kPart];
+  for (int32_t x = x0; x < x1; x += kPart) {
+    const int32_t end = std::min(x1, x + kPart);
+    const int32_t n = TwistLanes(dy, cx, cy, Amount, x, end, out + (x - x0), refused);
+    for (int32_t i = 0; i < n; ++i)
+      TwistSteps(dy, cx, cy, Amount, refused[i], refused[i] + 1, out + (refused[i] - x0), scratch);
   }
 }
 

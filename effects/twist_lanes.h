@@ -1,5 +1,5 @@
 // The twist's source points sixteen at a time, in the vector lanes of
-// processors that have AVX2.
+// processors that have AVX2 (or AVX-512, where there is).
 //
 // Each lane does exactly the double operations of TwistRow's quick steps,
 // in the same order and with the same constants and table (no fused
@@ -22,11 +22,17 @@ namespace qv::remap {
 // are not forced.
 bool TwistLanesOn();
 
-// The twist points of pixels x .. x1-1 of a row (Amount not 0), into
-// out[0 ..], from x on until the first pixel any step refuses. Returns that
-// pixel, whose point is not written, or x1 when all were settled. Only to be
-// called when TwistLanesOn().
-int32_t TwistLanes(float dy, float cx, float cy, int32_t Amount, int32_t x, int32_t x1, TSourcePoint* out);
+// Whether the lanes are AVX-512's: the processor has them and they are
+// allowed (the default). Tests forbid them to compare the two widths.
+void SetTwistAvx512(bool allowed);
+bool TwistAvx512();
+
+// The twist points of pixels x0 .. x1-1 of a row (Amount not 0), into
+// out[0 .. x1-x0-1], except those of the pixels some step refuses: their x
+// go into refused[], whose count is returned (at most x1 - x0), and their
+// points are to be written again. Only to be called when TwistLanesOn().
+int32_t TwistLanes(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
+                   int32_t* refused);
 
 // The lanes' own sine and cosine of n float angles, and arctangent of n
 // values in [0, 1]: bit for bit SinCos and ArcTan, which the tests check.

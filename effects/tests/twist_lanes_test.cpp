@@ -19,13 +19,19 @@ bool Same(TSourcePoint a, TSourcePoint b) {
          std::bit_cast<uint32_t>(a.y) == std::bit_cast<uint32_t>(b.y);
 }
 
-class TwistLanesTest : public ::testing::Test {
+// Each test for the AVX2 lanes and for the AVX-512 ones.
+class TwistLanesTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
     SetPlainPathsOnly(false);
+    SetTwistAvx512(GetParam());
     if (!TwistLanesOn()) GTEST_SKIP() << "no AVX2 on this processor";
+    if (GetParam() && !TwistAvx512()) GTEST_SKIP() << "no AVX-512 on this processor";
   }
-  void TearDown() override { SetPlainPathsOnly(false); }
+  void TearDown() override {
+    SetPlainPathsOnly(false);
+    SetTwistAvx512(true);
+  }
 
   // The points and the count of extended steps of part of a row, by the
   // lanes or by the steps alone.
@@ -59,7 +65,7 @@ class TwistLanesTest : public ::testing::Test {
   }
 };
 
-TEST_F(TwistLanesTest, SineCosineAndArcTangentAreTheScalarFormsBitForBit) {
+TEST_P(TwistLanesTest, SineCosineAndArcTangentAreTheScalarFormsBitForBit) {
   // The lanes' proof of exactness is that they round exactly as the scalar
   // forms do, whose bounds are checked against the x87 elsewhere. Angles
   // from 2^-40 to beyond the polynomials' range, both signs.
@@ -89,7 +95,7 @@ TEST_F(TwistLanesTest, SineCosineAndArcTangentAreTheScalarFormsBitForBit) {
     ASSERT_EQ(std::bit_cast<uint64_t>(result[i]), std::bit_cast<uint64_t>(ArcTan(quotients[i]))) << quotients[i];
 }
 
-TEST_F(TwistLanesTest, RowsOfWholePicturesAtEveryKindOfAmount) {
+TEST_P(TwistLanesTest, RowsOfWholePicturesAtEveryKindOfAmount) {
   // Both parities (the centre on a pixel or between two), row parts whose
   // ends fall anywhere in a group of four, amounts that swirl, magnify,
   // flip, divide by nearly zero (1, -1) or hardly turn at all.
@@ -110,7 +116,7 @@ TEST_F(TwistLanesTest, RowsOfWholePicturesAtEveryKindOfAmount) {
   }
 }
 
-TEST_F(TwistLanesTest, PixelsOnTheDecisionsFallBackAsTheStepsDo) {
+TEST_P(TwistLanesTest, PixelsOnTheDecisionsFallBackAsTheStepsDo) {
   // Without swirl the pixels straight above and below the centre (dx = 0,
   // the arctangent's special case) turn to about 0 or pi, whose sines are
   // tiny floats: many lie within the bound of a rounding and take the rule
@@ -131,6 +137,9 @@ TEST_F(TwistLanesTest, PixelsOnTheDecisionsFallBackAsTheStepsDo) {
   EXPECT_GT(ExpectLanesAsWritten(6000, 10, 10, 1, 0, 37), 0);
   ExpectLanesAsWritten(-5000.5f, 2.5f, 3.5f, -1, 0, 23);
 }
+
+INSTANTIATE_TEST_SUITE_P(Widths, TwistLanesTest, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Avx512" : "Avx2"; });
 
 }  // namespace
 }  // namespace qv::remap
