@@ -308,7 +308,7 @@ void TwistSteps(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_
 void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
               TRowScratch& scratch) {
   if (!TwistLanesOn()) return TwistSteps(dy, cx, cy, Amount, x0, x1, out, scratch);
-  // The lanes take the steps above sixteen pixels at a time; a pixel any
+  // The lanes take the steps above many pixels at a time; a pixel any
   // step refuses then takes the steps alone, with their extended
   // fall-backs. A pixel's point depends on no other's, so it is the one
   // the whole row's steps give.

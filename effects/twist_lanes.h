@@ -1,4 +1,4 @@
-// The twist's source points sixteen at a time, in the vector lanes of
+// The twist's source points many at a time, in the vector lanes of
 // processors that have AVX2 (or AVX-512, where there is).
 //
 // Each lane does exactly the double operations of TwistRow's quick steps,
