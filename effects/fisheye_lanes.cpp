@@ -59,16 +59,23 @@ QV_LANES inline __m128 CoordinateLanes(__m256d q, __m256d c, __m256d& ok) {
   return OneFloatLanes(s, bound, ok);
 }
 
-// kd = k / d for four pixels of the left half, the distance and the factor
-// bounded as the row's FishEyeFactor does it, term by term. Where the row
-// would refuse the distance or the factor, kd is NaN instead, which every
-// later check refuses in turn. At the centre (d = 0) kd is meaningless.
-QV_LANES inline __m256d FourFactors(__m256d dx, const RowValues& row) {
-  const __m256d one = _mm256_set1_pd(1), two = _mm256_set1_pd(2), u = _mm256_set1_pd(0x1p-63);
-  // The distance: dx^2 + dy^2 is exact, its root rounded once.
+// The distances of four pixels of the left half: dx^2 + dy^2 is exact, its
+// root rounded once, and the float d accepted as the plain row accepts it.
+// Where the row would refuse it, d is NaN instead, which every later check
+// refuses in turn.
+QV_LANES inline __m256d FourDistances(__m256d dx, const RowValues& row) {
   const __m256d root = _mm256_sqrt_pd(_mm256_add_pd(_mm256_mul_pd(dx, dx), row.dy2));
-  __m256d dOk;
-  const __m256d d = _mm256_cvtps_pd(OneFloatLanes(root, _mm256_mul_pd(root, _mm256_set1_pd(0x1p-52)), dOk));
+  __m256d ok;
+  const __m256d d = _mm256_cvtps_pd(OneFloatLanes(root, _mm256_mul_pd(root, _mm256_set1_pd(0x1p-52)), ok));
+  return _mm256_blendv_pd(_mm256_set1_pd(__builtin_nan("")), d, ok);
+}
+
+// kd = k / d from the distances, the factor bounded as the row's
+// FishEyeFactor does it, term by term; NaN where the row would refuse the
+// factor (or had refused the distance). At the centre (d = 0) kd is
+// meaningless.
+QV_LANES inline __m256d FourFactors(__m256d d, const RowValues& row) {
+  const __m256d one = _mm256_set1_pd(1), two = _mm256_set1_pd(2), u = _mm256_set1_pd(0x1p-63);
   const __m256d rMinusD = _mm256_sub_pd(row.R, d);
   const __m256d t = _mm256_div_pd(d, rMinusD);
   const __m256d farFromR = _mm256_cmp_pd(Abs(rMinusD), row.nearR, _CMP_GE_OQ);
@@ -80,8 +87,7 @@ QV_LANES inline __m256d FourFactors(__m256d dx, const RowValues& row) {
   __m256d kOk;
   const __m128 k = OneFloatLanes(kD, _mm256_add_pd(ek, _mm256_mul_pd(absK, _mm256_set1_pd(0x1p-51))), kOk);
   const __m256d kd = _mm256_div_pd(_mm256_cvtps_pd(k), d);
-  const __m256d ok = _mm256_and_pd(_mm256_and_pd(dOk, farFromR), kOk);
-  return _mm256_blendv_pd(_mm256_set1_pd(__builtin_nan("")), kd, ok);
+  return _mm256_blendv_pd(_mm256_set1_pd(__builtin_nan("")), kd, _mm256_and_pd(farFromR, kOk));
 }
 
 // The points of four pixels x .. x+3 of the left half and of their mirrors
@@ -147,14 +153,16 @@ QV_LANES bool RowAvx2(float dy, float cx, float cy, float R, int32_t W, TSourceP
   // Every pixel x <= W / 2 directly, every other one as the mirror of
   // W - x, which lies in 1 .. W / 2. Where groups overlap (the middle of
   // the row) both give the same bytes, being the same operations on the
-  // same values. The factors first, over the whole left half, then the
-  // points: each loop's iterations are then short enough for the processor
-  // to overlap several groups' square roots and divisions.
+  // same values. The distances first, over the whole left half, then the
+  // factors, then the points: each loop's iterations are then short enough
+  // for the processor to overlap several groups' square roots and
+  // divisions.
   const int32_t half = W / 2;
   // x - cx is exact (multiples of 1/2 below 2^23), and so is adding 4.
   const __m256d firstDx = _mm256_sub_pd(_mm256_setr_pd(0, 1, 2, 3), row.cx), four = _mm256_set1_pd(4);
   __m256d dx = firstDx;
-  for (int32_t g = 0; g <= half; g += 4, dx = _mm256_add_pd(dx, four)) _mm256_storeu_pd(kd + g, FourFactors(dx, row));
+  for (int32_t g = 0; g <= half; g += 4, dx = _mm256_add_pd(dx, four)) _mm256_storeu_pd(kd + g, FourDistances(dx, row));
+  for (int32_t g = 0; g <= half; g += 4) _mm256_storeu_pd(kd + g, FourFactors(_mm256_loadu_pd(kd + g), row));
   bool every = true;
   dx = firstDx;
   for (int32_t g = 0; g <= half; g += 4, dx = _mm256_add_pd(dx, four)) {
