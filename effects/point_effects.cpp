@@ -56,7 +56,7 @@ void ApplyTable(TBitmap& B, const Table& t) {
   std::vector<uint16_t> pairs(65536);
   for (int hi = 0; hi < 256; ++hi)
     for (int lo = 0; lo < 256; ++lo) pairs[(hi << 8) | lo] = static_cast<uint16_t>(t[lo] | (t[hi] << 8));
-  const std::vector<uint8_t*> rows = WritableRows(B);
+  const std::vector<uint8_t*> rows = RowsInMemoryOrder(B);
   ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
   for (int32_t y = y0; y < y1; ++y) {
     uint8_t* p = rows[y];
@@ -102,7 +102,7 @@ void InvertPixels(TBitmap& B) {
   if (avx2 && !PlainPathsOnly()) row = &InvertRowAvx2;
 #endif
   const size_t n = static_cast<size_t>(B.Width()) * 3;
-  const std::vector<uint8_t*> rows = WritableRows(B);
+  const std::vector<uint8_t*> rows = RowsInMemoryOrder(B);
   ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
     for (int32_t y = y0; y < y1; ++y) row(rows[y], n);
   });
@@ -193,7 +193,7 @@ void SaturationPixels(TBitmap& B, int32_t Amount) {
   // The scaled distance from the mean depends only on v - m (-255 .. 255).
   std::array<int64_t, 511> scaled{};
   for (int d = -255; d <= 255; ++d) scaled[d + 255] = Product32(d, Amount) / 255;
-  const std::vector<uint8_t*> rows = WritableRows(B);
+  const std::vector<uint8_t*> rows = RowsInMemoryOrder(B);
   ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
     for (int32_t y = y0; y < y1; ++y) {
       uint8_t* p = rows[y];
@@ -324,7 +324,7 @@ void GrayScalePixels(TBitmap& B) {
   static const bool ssse3 = __builtin_cpu_supports("ssse3");
 #endif
   GrayTable();  // built once, before any band reads it
-  const std::vector<uint8_t*> rows = WritableRows(B);
+  const std::vector<uint8_t*> rows = RowsInMemoryOrder(B);
   ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
     for (int32_t y = y0; y < y1; ++y) {
       uint8_t* p = rows[y];
@@ -364,7 +364,12 @@ void SplitlightPixels(TBitmap& B, int32_t Amount) {
 void SolorizePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
   std::vector<const uint8_t*> sources(static_cast<size_t>(S.Height()));
   for (int y = 0; y < S.Height(); ++y) sources[y] = S.PixelRow(y);
-  const std::vector<uint8_t*> results = WritableRows(R);
+  std::vector<uint8_t*> results = WritableRows(R);
+  // Rows in the result's memory order (see RowsInMemoryOrder), each with its source row.
+  if (!R.TopDown()) {
+    std::reverse(results.begin(), results.end());
+    std::reverse(sources.begin(), sources.end());
+  }
   ForRowBands(S.Width(), S.Height(), [&](int32_t y0, int32_t y1) {
   for (int32_t y = y0; y < y1; ++y) {
     const uint8_t* s = sources[y];

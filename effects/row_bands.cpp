@@ -67,4 +67,10 @@ std::vector<uint8_t*> WritableRows(TBitmap& B) {
   return rows;
 }
 
+std::vector<uint8_t*> RowsInMemoryOrder(TBitmap& B) {
+  std::vector<uint8_t*> rows = WritableRows(B);
+  if (!B.TopDown()) std::reverse(rows.begin(), rows.end());
+  return rows;
+}
+
 }  // namespace qv
