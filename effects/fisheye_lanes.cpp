@@ -136,6 +136,26 @@ QV_LANES inline void StorePoints(TSourcePoint* p, __m128 x, __m128 y) {
 
 QV_LANES inline __m128 Reversed(__m128 v) { return _mm_shuffle_ps(v, v, _MM_SHUFFLE(0, 1, 2, 3)); }
 
+// At the row's ends, lane by lane: pixel 0 has no mirror, and a short row
+// has fewer pixels than lanes. Lanes beyond the row are left out.
+template <int N>
+void StoreEnds(int32_t g, int32_t W, const float* px, const float* mirrorPx, const float* py, unsigned bits,
+               unsigned mirrorBits, TSourcePoint* out, uint8_t* settled, bool& every) {
+  for (int32_t j = 0; j < N; ++j) {
+    const int32_t x = g + j;
+    if (x < W) {
+      out[x] = {px[j], py[j]};
+      settled[x] = bits >> j & 1;
+      every &= settled[x] != 0;
+    }
+    if (x >= 1 && x < W) {
+      out[W - x] = {mirrorPx[j], py[j]};
+      settled[W - x] = mirrorBits >> j & 1;
+      every &= settled[W - x] != 0;
+    }
+  }
+}
+
 QV_LANES bool RowAvx2(float dy, float cx, float cy, float R, int32_t W, TSourcePoint* out, uint8_t* settled,
                       double* kd) {
   const double Rd = R;
@@ -175,44 +195,186 @@ QV_LANES bool RowAvx2(float dy, float cx, float cy, float R, int32_t W, TSourceP
       every &= (l.settled & l.mirrorSettled) == 0xF;
       continue;
     }
-    // At the row's ends, lane by lane: pixel 0 has no mirror, and a short
-    // row has fewer pixels than lanes.
     alignas(16) float px[4], mirrorPx[4], py[4];
     _mm_store_ps(px, l.px);
     _mm_store_ps(mirrorPx, l.mirrorPx);
     _mm_store_ps(py, l.py);
-    for (int32_t j = 0; j < 4; ++j) {
-      const int32_t x = g + j;
-      if (x < W) {
-        out[x] = {px[j], py[j]};
-        settled[x] = l.settled >> j & 1;
-        every &= settled[x] != 0;
-      }
-      if (x >= 1 && x < W) {
-        out[W - x] = {mirrorPx[j], py[j]};
-        settled[W - x] = l.mirrorSettled >> j & 1;
-        every &= settled[W - x] != 0;
-      }
-    }
+    StoreEnds<4>(g, W, px, mirrorPx, py, l.settled, l.mirrorSettled, out, settled, every);
   }
   return every;
 }
 
 #undef QV_LANES
 
+// The same steps eight pixels at a time with AVX-512, where each lane's
+// operations are again exactly the plain row's.
+#define QV_LANES __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw")))
+// GCC 12 warns of the undefined pass-through vector inside its own AVX-512
+// square root and conversions, which no lane here reads.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+struct RowValues8 {
+  __m512d dy, dy2, cx, cy, R, halfR, absHalfR, nearR;
+  __mmask8 dyZero;
+  __m256 cxF, cyF;
+};
+
+QV_LANES inline __m256 OneFloatLanes(__m512d v, __m512d bound, __mmask8& ok) {
+  const __m512d a = _mm512_abs_pd(v);
+  const __m512d slack = _mm512_add_pd(bound, _mm512_mul_pd(a, _mm512_set1_pd(0x1p-51)));
+  const __m256 lo = _mm512_cvtpd_ps(_mm512_sub_pd(v, slack));
+  const __m256 hi = _mm512_cvtpd_ps(_mm512_add_pd(v, slack));
+  ok = _mm256_cmpeq_epi32_mask(_mm256_castps_si256(lo), _mm256_castps_si256(hi)) &
+       _mm512_cmp_pd_mask(a, _mm512_set1_pd(0x1p127), _CMP_LT_OQ);
+  return lo;
+}
+
+QV_LANES inline __m256 CoordinateLanes(__m512d q, __m512d c, __mmask8& ok) {
+  const __m512d s = _mm512_add_pd(q, c);
+  const __m512d bound = _mm512_mul_pd(_mm512_add_pd(_mm512_abs_pd(q), _mm512_abs_pd(s)), _mm512_set1_pd(0x1p-51));
+  return OneFloatLanes(s, bound, ok);
+}
+
+QV_LANES inline __m512d EightDistances(__m512d dx, const RowValues8& row) {
+  const __m512d root = _mm512_sqrt_pd(_mm512_add_pd(_mm512_mul_pd(dx, dx), row.dy2));
+  __mmask8 ok;
+  const __m512d d = _mm512_cvtps_pd(OneFloatLanes(root, _mm512_mul_pd(root, _mm512_set1_pd(0x1p-52)), ok));
+  return _mm512_mask_blend_pd(ok, _mm512_set1_pd(__builtin_nan("")), d);
+}
+
+QV_LANES inline __m512d EightFactors(__m512d d, const RowValues8& row) {
+  const __m512d one = _mm512_set1_pd(1), two = _mm512_set1_pd(2), u = _mm512_set1_pd(0x1p-63);
+  const __m512d rMinusD = _mm512_sub_pd(row.R, d);
+  const __m512d t = _mm512_div_pd(d, rMinusD);
+  const __mmask8 farFromR = _mm512_cmp_pd_mask(_mm512_abs_pd(rMinusD), row.nearR, _CMP_GE_OQ);
+  const __m512d kD = _mm512_mul_pd(row.halfR, t);
+  const __m512d n = _mm512_abs_pd(_mm512_add_pd(one, t)), tt = _mm512_abs_pd(t), absK = _mm512_abs_pd(kD);
+  const __m512d en = _mm512_mul_pd(n, _mm512_add_pd(_mm512_mul_pd(_mm512_mul_pd(two, _mm512_add_pd(one, tt)), u), u));
+  const __m512d ek = _mm512_mul_pd(
+      two, _mm512_add_pd(_mm512_mul_pd(_mm512_add_pd(en, _mm512_mul_pd(tt, u)), row.absHalfR), _mm512_mul_pd(absK, u)));
+  __mmask8 kOk;
+  const __m256 k = OneFloatLanes(kD, _mm512_add_pd(ek, _mm512_mul_pd(absK, _mm512_set1_pd(0x1p-51))), kOk);
+  const __m512d kd = _mm512_div_pd(_mm512_cvtps_pd(k), d);
+  return _mm512_mask_blend_pd(farFromR & kOk, _mm512_set1_pd(__builtin_nan("")), kd);
+}
+
+struct Group8 {
+  __m256 px, mirrorPx, py;
+  unsigned settled, mirrorSettled;  // a bit per lane, lane 0 lowest
+};
+
+QV_LANES inline Group8 EightPoints(__m512d dx, __m512d kd, const RowValues8& row) {
+  const __m512d q = _mm512_mul_pd(dx, kd);
+  __mmask8 xOk, mirrorOk, yOk;
+  __m256 px = CoordinateLanes(q, row.cx, xOk);
+  __m256 mirrorPx = CoordinateLanes(_mm512_xor_pd(q, _mm512_set1_pd(-0.0)), row.cx, mirrorOk);
+  __m256 py = CoordinateLanes(_mm512_mul_pd(row.dy, kd), row.cy, yOk);
+  const __mmask8 centre = _mm512_cmp_pd_mask(dx, _mm512_setzero_pd(), _CMP_EQ_OQ) & row.dyZero;
+  px = _mm256_mask_blend_ps(centre, px, row.cxF);
+  mirrorPx = _mm256_mask_blend_ps(centre, mirrorPx, row.cxF);
+  py = _mm256_mask_blend_ps(centre, py, row.cyF);
+  return {px, mirrorPx, py, static_cast<unsigned>(centre | (xOk & yOk)),
+          static_cast<unsigned>(centre | (mirrorOk & yOk))};
+}
+
+QV_LANES inline void StorePoints(TSourcePoint* p, __m256 x, __m256 y) {
+  const __m256 lo = _mm256_unpacklo_ps(x, y), hi = _mm256_unpackhi_ps(x, y);  // pixels 0 1 4 5, 2 3 6 7
+  _mm256_storeu_ps(&p[0].x, _mm256_permute2f128_ps(lo, hi, 0x20));
+  _mm256_storeu_ps(&p[4].x, _mm256_permute2f128_ps(lo, hi, 0x31));
+}
+
+QV_LANES inline __m256 Reversed(__m256 v) { return _mm256_permutevar8x32_ps(v, _mm256_setr_epi32(7, 6, 5, 4, 3, 2, 1, 0)); }
+
+// Eight settled bits as eight bytes 0 or 1, in lane order or reversed.
+QV_LANES inline void StoreFlags(uint8_t* p, unsigned bits, bool reversed) {
+  __m128i bytes = _mm_maskz_mov_epi8(static_cast<__mmask16>(bits), _mm_set1_epi8(1));
+  if (reversed) bytes = _mm_shuffle_epi8(bytes, _mm_setr_epi8(7, 6, 5, 4, 3, 2, 1, 0, 8, 9, 10, 11, 12, 13, 14, 15));
+  _mm_storel_epi64(reinterpret_cast<__m128i*>(p), bytes);
+}
+
+QV_LANES bool RowAvx512(float dy, float cx, float cy, float R, int32_t W, TSourcePoint* out, uint8_t* settled,
+                        double* kd) {
+  const double Rd = R;
+  const RowValues8 row{_mm512_set1_pd(dy),
+                       _mm512_set1_pd(static_cast<double>(dy) * dy),
+                       _mm512_set1_pd(cx),
+                       _mm512_set1_pd(cy),
+                       _mm512_set1_pd(Rd),
+                       _mm512_set1_pd(Rd / 2),
+                       _mm512_set1_pd(std::fabs(Rd / 2)),
+                       _mm512_set1_pd(0x1p-30 * std::fabs(R)),
+                       static_cast<__mmask8>(dy == 0 ? 0xFF : 0),
+                       _mm256_set1_ps(cx),
+                       _mm256_set1_ps(cy)};
+  // As the four-lane row, eight at a time.
+  const int32_t half = W / 2;
+  const __m512d firstDx = _mm512_sub_pd(_mm512_setr_pd(0, 1, 2, 3, 4, 5, 6, 7), row.cx), eight = _mm512_set1_pd(8);
+  __m512d dx = firstDx;
+  for (int32_t g = 0; g <= half; g += 8, dx = _mm512_add_pd(dx, eight)) _mm512_storeu_pd(kd + g, EightDistances(dx, row));
+  for (int32_t g = 0; g <= half; g += 8) _mm512_storeu_pd(kd + g, EightFactors(_mm512_loadu_pd(kd + g), row));
+  bool every = true;
+  dx = firstDx;
+  for (int32_t g = 0; g <= half; g += 8, dx = _mm512_add_pd(dx, eight)) {
+    const Group8 l = EightPoints(dx, _mm512_loadu_pd(kd + g), row);
+    if (g >= 1 && g + 7 <= W - 1) [[likely]] {
+      StorePoints(out + g, l.px, l.py);
+      StorePoints(out + (W - g - 7), Reversed(l.mirrorPx), Reversed(l.py));
+      StoreFlags(settled + g, l.settled, false);
+      StoreFlags(settled + (W - g - 7), l.mirrorSettled, true);
+      every &= (l.settled & l.mirrorSettled) == 0xFF;
+      continue;
+    }
+    alignas(32) float px[8], mirrorPx[8], py[8];
+    _mm256_store_ps(px, l.px);
+    _mm256_store_ps(mirrorPx, l.mirrorPx);
+    _mm256_store_ps(py, l.py);
+    StoreEnds<8>(g, W, px, mirrorPx, py, l.settled, l.mirrorSettled, out, settled, every);
+  }
+  return every;
+}
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#undef QV_LANES
+
 }  // namespace
 #endif
 
-bool FishEyeQuickLanes(float dy, float cx, float cy, float R, int32_t W, TSourcePoint* out, TRowScratch& scratch,
-                       bool& everySettled) {
+bool HasFishEyeLanes(TFishEyeLanes lanes) {
 #ifdef QV_FISHEYE_LANES
   static const bool avx2 = __builtin_cpu_supports("avx2");
-  if (!avx2 || PlainPathsOnly()) return false;
-  scratch.settled.resize(static_cast<size_t>(W));
-  scratch.b.resize(static_cast<size_t>(W / 2 + 4));  // the left half's kd, in whole groups
-  everySettled = RowAvx2(dy, cx, cy, R, W, out, scratch.settled.data(), scratch.b.data());
-  return true;
+  static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                             __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
+  return lanes == TFishEyeLanes::Four ? avx2 : avx512;
 #else
+  (void)lanes;
+  return false;
+#endif
+}
+
+bool ChooseFishEyeLanes(TFishEyeLanes& lanes) {
+  if (PlainPathsOnly()) return false;
+  for (TFishEyeLanes widest : {TFishEyeLanes::Eight, TFishEyeLanes::Four})
+    if (HasFishEyeLanes(widest)) {
+      lanes = widest;
+      return true;
+    }
+  return false;
+}
+
+bool FishEyeQuickLanes(TFishEyeLanes lanes, float dy, float cx, float cy, float R, int32_t W, TSourcePoint* out,
+                       TRowScratch& scratch) {
+  scratch.settled.resize(static_cast<size_t>(W));
+  scratch.b.resize(static_cast<size_t>(W / 2 + 8));  // the left half's kd, in whole groups
+#ifdef QV_FISHEYE_LANES
+  if (lanes == TFishEyeLanes::Eight) return RowAvx512(dy, cx, cy, R, W, out, scratch.settled.data(), scratch.b.data());
+  return RowAvx2(dy, cx, cy, R, W, out, scratch.settled.data(), scratch.b.data());
+#else
+  (void)lanes, (void)dy, (void)cx, (void)cy, (void)R, (void)out;
   return false;
 #endif
 }

@@ -331,8 +331,8 @@ int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoin
   }
   // The same quick steps four pixels at a time, where the processor has
   // the lanes.
-  bool everySettled = false;
-  if (FishEyeQuickLanes(dy, cx, cy, R, W, out, scratch, everySettled)) {
+  if (TFishEyeLanes lanes; ChooseFishEyeLanes(lanes)) {
+    const bool everySettled = FishEyeQuickLanes(lanes, dy, cx, cy, R, W, out, scratch);
     settled = scratch.settled.data();
     return everySettled ? W : asWritten();
   }

@@ -1,6 +1,6 @@
 // The fish-eye rows in vector lanes against the rule as written, with the
-// plain rows alongside: both must give the written points, refuse the same
-// pixels and stop at the same failing pixel.
+// plain rows alongside: every path must give the written points, refuse the
+// same pixels and stop at the same failing pixel.
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "effects/fisheye_lanes.h"
 #include "effects/remap_points.h"
 #include "effects/row_bands.h"
 #include "imaging/numeric.h"
@@ -55,29 +56,47 @@ Row RunRow(bool plain, int y, int w, int h, float R) {
   return row;
 }
 
-// Checks row y of a w x h picture on both paths against the written points;
-// returns how many pixels the quick steps refused.
+// Checks row y of a w x h picture against the written points, on the plain
+// path and on the path chosen for this processor, and each width of lanes
+// this processor has against the plain steps; returns how many pixels the
+// quick steps refused.
 int64_t CheckRow(int y, int w, int h, float R, const std::string& what) {
   const float cx = w / 2.0f, cy = h / 2.0f;
-  const Row lanes = RunRow(false, y, w, h, R), plain = RunRow(true, y, w, h, R);
-  EXPECT_EQ(lanes.n, plain.n) << what;
-  EXPECT_EQ(lanes.settled, plain.settled) << what;
-  EXPECT_EQ(lanes.extended, plain.extended) << what;
-  EXPECT_EQ(lanes.error, plain.error) << what;
+  const Row chosen = RunRow(false, y, w, h, R), plain = RunRow(true, y, w, h, R);
+  EXPECT_EQ(chosen.n, plain.n) << what;
+  EXPECT_EQ(chosen.settled, plain.settled) << what;
+  EXPECT_EQ(chosen.extended, plain.extended) << what;
+  EXPECT_EQ(chosen.error, plain.error) << what;
   for (int x = 0; x < w; ++x) {
     try {
       const TSourcePoint written = FishEyePointAsWritten(x - cx, y - cy, cx, cy, R);
-      EXPECT_LT(x, lanes.n) << what << " x " << x;
-      if (x >= lanes.n) break;
-      EXPECT_TRUE(Same(lanes.points[x], written)) << what << " x " << x;
+      EXPECT_LT(x, chosen.n) << what << " x " << x;
+      if (x >= chosen.n) break;
+      EXPECT_TRUE(Same(chosen.points[x], written)) << what << " x " << x;
       EXPECT_TRUE(Same(plain.points[x], written)) << what << " x " << x;
     } catch (const Exception& e) {
-      EXPECT_EQ(x, lanes.n) << what << ": the row stops at its first failing pixel";
-      EXPECT_EQ(lanes.error, e.what()) << what;
+      EXPECT_EQ(x, chosen.n) << what << ": the row stops at its first failing pixel";
+      EXPECT_EQ(chosen.error, e.what()) << what;
       break;
     }
   }
-  return lanes.extended;
+  // The plain steps' points stand for every pixel they settled, also beyond
+  // a failing pixel; each width of lanes must settle the same pixels to the
+  // same points.
+  for (TFishEyeLanes lanes : {TFishEyeLanes::Four, TFishEyeLanes::Eight}) {
+    if (R == 0 || !HasFishEyeLanes(lanes)) continue;
+    const std::string width = lanes == TFishEyeLanes::Four ? " in 4 lanes" : " in 8 lanes";
+    TRowScratch scratch;
+    std::vector<TSourcePoint> points(static_cast<size_t>(w));
+    const bool every = FishEyeQuickLanes(lanes, y - cy, cx, cy, R, w, points.data(), scratch);
+    EXPECT_EQ(every, plain.extended == 0) << what << width;
+    EXPECT_EQ(scratch.settled, plain.settled) << what << width;
+    for (int x = 0; x < w; ++x)
+      if (plain.settled[x]) {
+        EXPECT_TRUE(Same(points[x], plain.points[x])) << what << width << " x " << x;
+      }
+  }
+  return chosen.extended;
 }
 
 TEST(FishEyeLanes, RowsOfWholePicturesEqualTheWrittenPoints) {
