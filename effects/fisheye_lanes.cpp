@@ -327,10 +327,11 @@ QV_LANES bool RowAvx512(float dy, float cx, float cy, float R, int32_t W, TSourc
       every &= (l.settled & l.mirrorSettled) == 0xFF;
       continue;
     }
-    alignas(32) float px[8], mirrorPx[8], py[8];
-    _mm256_store_ps(px, l.px);
-    _mm256_store_ps(mirrorPx, l.mirrorPx);
-    _mm256_store_ps(py, l.py);
+    // Unaligned stores: Windows keeps its stack aligned to 16 bytes only.
+    float px[8], mirrorPx[8], py[8];
+    _mm256_storeu_ps(px, l.px);
+    _mm256_storeu_ps(mirrorPx, l.mirrorPx);
+    _mm256_storeu_ps(py, l.py);
     StoreEnds<8>(g, W, px, mirrorPx, py, l.settled, l.mirrorSettled, out, settled, every);
   }
   return every;
