@@ -1,8 +1,8 @@
 // Why the lanes give the plain row's floats: every lane step below is one
 // IEEE double operation (sum, difference, product, quotient, square root,
 // absolute value, negation) or a rounding from double to float, done in the
-// order the plain row does it, with no fused multiply-add (the functions are
-// compiled for AVX2 without FMA, so nothing can be contracted). A vector
+// order the plain row does it, with no fused multiply-add (none is named
+// here, and the core is compiled without contraction). A vector
 // lane rounds each such operation to nearest exactly as a scalar SSE2
 // operation does, under the same rounding mode, so each lane holds the same
 // double the plain row holds at that step, the same float candidates, and so
