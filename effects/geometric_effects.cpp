@@ -461,12 +461,15 @@ void SpotLightPixels(TBitmap& B, int32_t Amount, const TRect& Spot) {
   // The mask would be black with the ellipse inside Spot filled white and
   // outlined in black, and the darkened picture shows through where it is
   // white: that is the ellipse's fill, row by row, and black elsewhere.
-  ForEllipseRows(Spot, 0, H, [&](int y, const TEllipseRow& r) {
-    uint8_t* row = B.PixelRow(y);
-    const int64_t keep0 = std::clamp<int64_t>(r.FillFirst, 0, W);
-    const int64_t keep1 = std::clamp<int64_t>(r.FillEnd, keep0, W);
-    std::memset(row, 0, static_cast<size_t>(3 * keep0));
-    std::memset(row + 3 * keep1, 0, static_cast<size_t>(3 * (W - keep1)));
+  const std::vector<uint8_t*> rows = WritableRows(B);
+  ForRowBands(W, H, [&](int32_t y0, int32_t y1) {
+    ForEllipseRows(Spot, y0, y1, [&](int y, const TEllipseRow& r) {
+      uint8_t* row = rows[y];
+      const int64_t keep0 = std::clamp<int64_t>(r.FillFirst, 0, W);
+      const int64_t keep1 = std::clamp<int64_t>(r.FillEnd, keep0, W);
+      std::memset(row, 0, static_cast<size_t>(3 * keep0));
+      std::memset(row + 3 * keep1, 0, static_cast<size_t>(3 * (W - keep1)));
+    });
   });
 }
 

@@ -252,66 +252,119 @@ const GrayKeyTable& GrayTable() {
   return table;
 }
 
+// The halfway keys' levels, settled in advance by the extended-precision
+// sum itself, for large pictures. A key is halfway only when b and g agree
+// modulo 10 (11b + 59g + 30r = 50 modulo 10), and then only for the red
+// values of one residue r0 modulo 10 (3r is fixed modulo 10, and 3 is
+// invertible there): r = r0 + 10 j, j <= 25. Bit j of the word for
+// (b << 8) | g says whether that pixel's level is k div 100 + 1 rather than
+// k div 100. 167 836 sums, once per process; 256 KB.
+class HalfwayLevels {
+ public:
+  HalfwayLevels() : up_(65536, 0) {
+    for (int b = 0; b < 256; ++b)
+      for (int g = b % 10; g < 256; g += 10) {
+        // 30 r = 50 - 11 b - 59 g (mod 100), i.e. 3 r = t (mod 10); 7 is the inverse of 3.
+        const int t = (((50 - 11 * b - 59 * g) % 100) + 100) % 100 / 10;
+        for (int r = 7 * t % 10; r < 256; r += 10) {
+          const int k = 11 * b + 59 * g + 30 * r;
+          if (HalfwayGrayLevel(b, g, r) != k / 100) up_[(b << 8) | g] |= 1u << (r / 10);
+        }
+      }
+  }
+  // The level of a halfway pixel (b, g, r) at p.
+  uint8_t Level(const uint8_t* p) const {
+    const int k = 11 * p[0] + 59 * p[1] + 30 * p[2];
+    return static_cast<uint8_t>(k / 100 + ((up_[(p[0] << 8) | p[1]] >> (p[2] / 10)) & 1));
+  }
+
+ private:
+  std::vector<uint32_t> up_;
+};
+
+const HalfwayLevels& HalfwayTable() {
+  static const HalfwayLevels table;
+  return table;
+}
+
 inline uint8_t GrayOfPixel(const uint8_t* p) {
   const int k = 11 * p[0] + 59 * p[1] + 30 * p[2];
   return (k % 100 == 50) ? HalfwayGrayLevel(p[0], p[1], p[2]) : GrayTable().level[k];
 }
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define QV_GRAY_SSSE3 1
+#define QV_GRAY_AVX2 1
 
-// Byte shuffles that spread 16 grey levels over three 16-byte parts.
+// Byte shuffles that spread 16 grey levels over three 16-byte parts, the
+// same in both halves of a 32-byte vector.
 struct GrayShuffles {
-  alignas(16) uint8_t spread[3][16];  // [part][byte]
+  alignas(32) uint8_t spread[3][32];  // [part][byte]
   constexpr GrayShuffles() : spread{} {
     for (int part = 0; part < 3; ++part)
-      for (int j = 0; j < 16; ++j) spread[part][j] = static_cast<uint8_t>((16 * part + j) / 3);
+      for (int j = 0; j < 32; ++j) spread[part][j] = static_cast<uint8_t>((16 * part + j % 16) / 3);
   }
 };
 constexpr GrayShuffles kGrayShuffles;
 
-inline __m128i Mask(const uint8_t (&m)[16]) { return _mm_load_si128(reinterpret_cast<const __m128i*>(m)); }
+// Thirty-two pixels at a time: pixels 0-15 in the low half of each 32-byte
+// vector, pixels 16-31 in the high half, every step working within its
+// half. Each group of four pixels is laid out as (b, g, r, 0) bytes and
+// multiplied by (11, 59, 30, 0) with pairwise sums (pmaddubsw), and the
+// pairs summed (phaddw): k = 11b + 59g + 30r in 16-bit lanes (at most
+// 25500, no saturation). Then (k + 50) div 100 is a high multiply by 5243
+// and a shift by 3, which equals the division for every key up to 25550.
+// Halfway keys are settled one by one by the extended-precision sum,
+// before anything is stored.
+// 16 bytes at low in the low half, 16 at high in the high half.
+__attribute__((target("avx2"))) inline __m256i LoadHalves(const uint8_t* low, const uint8_t* high) {
+  return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(low))),
+                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(high)), 1);
+}
 
-// Sixteen pixels at a time. Each group of four pixels is laid out as
-// (b, g, r, 0) bytes and multiplied by (11, 59, 30, 0) with pairwise sums
-// (pmaddubsw), and the pairs summed (phaddw): k = 11b + 59g + 30r for
-// sixteen pixels in 16-bit lanes (at most 25500, no saturation). Then
-// (k + 50) div 100 is a high multiply by 5243 and a shift by 3, which
-// equals the division for every key up to 25550. Halfway keys are settled
-// one by one by the extended-precision sum, before anything is stored.
-__attribute__((target("ssse3"))) int GrayRowSsse3(uint8_t* p, int width) {
-  const __m128i fifty = _mm_set1_epi16(50), hundred = _mm_set1_epi16(100);
-  const __m128i magic = _mm_set1_epi16(5243);
-  const __m128i weights = _mm_setr_epi8(11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0);
-  const __m128i quad = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
+// halfway: the table of halfway levels, or null to settle them by the sum.
+__attribute__((target("avx2"))) int GrayRowAvx2(uint8_t* p, int width, const HalfwayLevels* halfway) {
+  const __m256i fifty = _mm256_set1_epi16(50), hundred = _mm256_set1_epi16(100);
+  const __m256i magic = _mm256_set1_epi16(5243);
+  const __m256i weights = _mm256_setr_epi8(11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0,
+                                           11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0);
+  const __m256i quad = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,
+                                        0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
   int x = 0;
-  for (; x + 16 <= width; x += 16, p += 48) {
-    const __m128i part0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-    const __m128i part1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16));
-    const __m128i part2 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32));
-    // Pixels 0-3, 4-7, 8-11 and 12-15 begin at bytes 0, 12, 24 and 36.
-    const __m128i q0 = _mm_shuffle_epi8(part0, quad);
-    const __m128i q1 = _mm_shuffle_epi8(_mm_alignr_epi8(part1, part0, 12), quad);
-    const __m128i q2 = _mm_shuffle_epi8(_mm_alignr_epi8(part2, part1, 8), quad);
-    const __m128i q3 = _mm_shuffle_epi8(_mm_srli_si128(part2, 4), quad);
-    const __m128i k50lo = _mm_add_epi16(
-        _mm_hadd_epi16(_mm_maddubs_epi16(q0, weights), _mm_maddubs_epi16(q1, weights)), fifty);
-    const __m128i k50hi = _mm_add_epi16(
-        _mm_hadd_epi16(_mm_maddubs_epi16(q2, weights), _mm_maddubs_epi16(q3, weights)), fifty);
-    const __m128i qlo = _mm_srli_epi16(_mm_mulhi_epu16(k50lo, magic), 3);
-    const __m128i qhi = _mm_srli_epi16(_mm_mulhi_epu16(k50hi, magic), 3);
-    __m128i grey = _mm_packus_epi16(qlo, qhi);
-    const __m128i halfway = _mm_packs_epi16(_mm_cmpeq_epi16(_mm_mullo_epi16(qlo, hundred), k50lo),
-                                            _mm_cmpeq_epi16(_mm_mullo_epi16(qhi, hundred), k50hi));
-    if (const int mask = _mm_movemask_epi8(halfway)) {
-      alignas(16) uint8_t levels[16];
-      _mm_store_si128(reinterpret_cast<__m128i*>(levels), grey);
-      for (int i = 0; i < 16; ++i)
-        if (mask & (1 << i)) levels[i] = HalfwayGrayLevel(p[3 * i], p[3 * i + 1], p[3 * i + 2]);
-      grey = _mm_load_si128(reinterpret_cast<const __m128i*>(levels));
+  for (; x + 32 <= width; x += 32, p += 96) {
+    const __m256i part0 = LoadHalves(p, p + 48);
+    const __m256i part1 = LoadHalves(p + 16, p + 64);
+    const __m256i part2 = LoadHalves(p + 32, p + 80);
+    // Within each half, pixels 0-3, 4-7, 8-11 and 12-15 begin at bytes 0, 12, 24 and 36.
+    const __m256i q0 = _mm256_shuffle_epi8(part0, quad);
+    const __m256i q1 = _mm256_shuffle_epi8(_mm256_alignr_epi8(part1, part0, 12), quad);
+    const __m256i q2 = _mm256_shuffle_epi8(_mm256_alignr_epi8(part2, part1, 8), quad);
+    const __m256i q3 = _mm256_shuffle_epi8(_mm256_srli_si256(part2, 4), quad);
+    const __m256i k50lo = _mm256_add_epi16(
+        _mm256_hadd_epi16(_mm256_maddubs_epi16(q0, weights), _mm256_maddubs_epi16(q1, weights)), fifty);
+    const __m256i k50hi = _mm256_add_epi16(
+        _mm256_hadd_epi16(_mm256_maddubs_epi16(q2, weights), _mm256_maddubs_epi16(q3, weights)), fifty);
+    const __m256i qlo = _mm256_srli_epi16(_mm256_mulhi_epu16(k50lo, magic), 3);
+    const __m256i qhi = _mm256_srli_epi16(_mm256_mulhi_epu16(k50hi, magic), 3);
+    __m256i grey = _mm256_packus_epi16(qlo, qhi);  // byte i of each half: pixel i of that half
+    const __m256i onHalf = _mm256_packs_epi16(_mm256_cmpeq_epi16(_mm256_mullo_epi16(qlo, hundred), k50lo),
+                                               _mm256_cmpeq_epi16(_mm256_mullo_epi16(qhi, hundred), k50hi));
+    // Halfway keys are settled one by one, from the pixel as read, and
+    // written over the vector's stores: patching the stored bytes costs far
+    // less than reloading the levels into the vector.
+    uint8_t at[32], level[32];
+    int patches = 0;
+    for (uint32_t m = static_cast<uint32_t>(_mm256_movemask_epi8(onHalf)); m != 0; m &= m - 1) {
+      const int i = __builtin_ctz(m);
+      at[patches] = static_cast<uint8_t>(i);
+      level[patches++] = halfway ? halfway->Level(p + 3 * i) : HalfwayGrayLevel(p[3 * i], p[3 * i + 1], p[3 * i + 2]);
     }
-    for (int part = 0; part < 3; ++part)
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * part), _mm_shuffle_epi8(grey, Mask(kGrayShuffles.spread[part])));
+    for (int part = 0; part < 3; ++part) {
+      const __m256i spread = _mm256_shuffle_epi8(
+          grey, _mm256_load_si256(reinterpret_cast<const __m256i*>(kGrayShuffles.spread[part])));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * part), _mm256_castsi256_si128(spread));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 48 + 16 * part), _mm256_extracti128_si256(spread, 1));
+    }
+    for (int c = 0; c < patches; ++c) p[3 * at[c]] = p[3 * at[c] + 1] = p[3 * at[c] + 2] = level[c];
   }
   return x;
 }
@@ -320,18 +373,22 @@ __attribute__((target("ssse3"))) int GrayRowSsse3(uint8_t* p, int width) {
 }  // namespace
 
 void GrayScalePixels(TBitmap& B) {
-#ifdef QV_GRAY_SSSE3
-  static const bool ssse3 = __builtin_cpu_supports("ssse3");
+#ifdef QV_GRAY_AVX2
+  static const bool avx2 = __builtin_cpu_supports("avx2");
 #endif
   GrayTable();  // built once, before any band reads it
+  // On a large picture the halfway keys (about one pixel in a hundred) would
+  // cost more, settled one by one, than all the others together.
+  const HalfwayLevels* halfway =
+      static_cast<int64_t>(B.Width()) * B.Height() >= kBandedPixels ? &HalfwayTable() : nullptr;
   const std::vector<uint8_t*> rows = RowsInMemoryOrder(B);
   ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
     for (int32_t y = y0; y < y1; ++y) {
       uint8_t* p = rows[y];
       int x = 0;
-#ifdef QV_GRAY_SSSE3
-      if (ssse3 && !PlainPathsOnly()) {
-        x = GrayRowSsse3(p, B.Width());
+#ifdef QV_GRAY_AVX2
+      if (avx2 && !PlainPathsOnly()) {
+        x = GrayRowAvx2(p, B.Width(), halfway);
         p += 3 * x;
       }
 #endif

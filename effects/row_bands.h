@@ -29,7 +29,7 @@ int EffectThreads();
 // would have met first.
 void ForRowBands(int32_t W, int32_t H, const std::function<void(int32_t y0, int32_t y1)>& band);
 
-// Effects that have paths for processor features (AVX2, SSSE3) choose them
+// Effects that have paths for processor features (AVX2, SSE2) choose them
 // at run time; with plain paths only set, they take the paths every x86-64
 // processor has, so that tests can compare the two on one machine.
 void SetPlainPathsOnly(bool plain);

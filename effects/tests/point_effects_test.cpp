@@ -193,10 +193,44 @@ TEST(GrayScale, EveryColourMatchesTheExtendedPrecisionSum) {
     const uint8_t* row = all.PixelRow(y);
     for (int x = 0; x < 4096; ++x) {
       const uint32_t c = static_cast<uint32_t>(y) * 4096 + x;
-      if (row[3 * x] != GrayLevel(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF)) ++mismatches;
+      const int level = GrayLevel(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+      if (row[3 * x] != level || row[3 * x + 1] != level || row[3 * x + 2] != level) ++mismatches;
     }
   }
   EXPECT_EQ(mismatches, 0) << (plain ? "plain" : "vector") << " path";
+  }
+  SetPlainPathsOnly(false);
+}
+
+TEST(GrayScale, HalfwayColoursOnASmallPicture) {
+  // Every colour whose weighted sum lies exactly halfway between two levels
+  // (11b + 59g + 30r ending in 50), on a picture small enough that the
+  // vector path settles them one by one rather than by its table.
+  std::vector<uint32_t> halfway;
+  for (uint32_t c = 0; c < (1u << 24); ++c)
+    if ((11 * (c & 0xFF) + 59 * ((c >> 8) & 0xFF) + 30 * (c >> 16)) % 100 == 50) halfway.push_back(c);
+  ASSERT_EQ(halfway.size(), 167836u);
+  const int W = 4099, H = static_cast<int>((halfway.size() + W - 1) / W);
+  ASSERT_LT(int64_t{W} * H, kBandedPixels);
+  for (bool plain : {false, true}) {
+    SetPlainPathsOnly(plain);
+    TBitmap b;
+    b.SetPixelFormat(TPixelFormat::pf24bit);
+    b.SetSize(W, H);
+    for (size_t i = 0; i < halfway.size(); ++i) {
+      uint8_t* p = b.PixelRow(static_cast<int>(i / W)) + 3 * (i % W);
+      p[0] = halfway[i] & 0xFF;
+      p[1] = (halfway[i] >> 8) & 0xFF;
+      p[2] = halfway[i] >> 16;
+    }
+    GrayScalePixels(b);
+    int mismatches = 0;
+    for (size_t i = 0; i < halfway.size(); ++i) {
+      const uint8_t* p = b.PixelRow(static_cast<int>(i / W)) + 3 * (i % W);
+      const int level = GrayLevel(halfway[i] & 0xFF, (halfway[i] >> 8) & 0xFF, halfway[i] >> 16);
+      if (p[0] != level || p[1] != level || p[2] != level) ++mismatches;
+    }
+    EXPECT_EQ(mismatches, 0) << (plain ? "plain" : "vector") << " path";
   }
   SetPlainPathsOnly(false);
 }
