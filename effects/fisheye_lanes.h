@@ -1,4 +1,5 @@
-// The fish-eye row's quick steps four pixels at a time, in vector lanes.
+// The fish-eye row's quick steps four or eight pixels at a time, in vector
+// lanes.
 //
 // The lanes do the plain row's double operations in the same order and
 // round them the same way, so every float they accept and every pixel they

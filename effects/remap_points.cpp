@@ -329,8 +329,8 @@ int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoin
     settled = scratch.settled.data();
     return asWritten();
   }
-  // The same quick steps four pixels at a time, where the processor has
-  // the lanes.
+  // The same quick steps four or eight pixels at a time, where the
+  // processor has vector lanes for them.
   if (TFishEyeLanes lanes; ChooseFishEyeLanes(lanes)) {
     const bool everySettled = FishEyeQuickLanes(lanes, dy, cx, cy, R, W, out, scratch);
     settled = scratch.settled.data();
