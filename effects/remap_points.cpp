@@ -15,6 +15,7 @@
 
 #include "effects/effect_routines.h"
 #include "effects/extended_math.h"
+#include "effects/fisheye_lanes.h"
 #include "effects/twist_lanes.h"
 
 namespace qv::remap {
@@ -330,12 +331,40 @@ int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoin
   // W - x lie at offsets dx and -dx (exactly, the centre W / 2 being exact),
   // so they share the distance and the factor: those are worked out for
   // the left half only.
+  uint8_t* settled = nullptr;
+  auto asWritten = [&]() -> int32_t {
+    for (int32_t x = 0; x < W; ++x) {
+      if (settled[x]) continue;
+      const float dx = static_cast<float>(x - static_cast<double>(cx));
+      ++scratch.extended;
+      try {
+        out[x] = FishEyePointAsWritten(dx, dy, cx, cy, R);
+      } catch (...) {
+        scratch.error = std::current_exception();
+        return x;
+      }
+    }
+    return W;
+  };
+  // R = 0 divides by zero at once, in the written form.
+  if (R == 0) {
+    scratch.settled.assign(static_cast<size_t>(W), 0);
+    settled = scratch.settled.data();
+    return asWritten();
+  }
+  // The same quick steps four or eight pixels at a time, where the
+  // processor has vector lanes for them.
+  if (TFishEyeLanes lanes; ChooseFishEyeLanes(lanes)) {
+    const bool everySettled = FishEyeQuickLanes(lanes, dy, cx, cy, R, W, out, scratch);
+    settled = scratch.settled.data();
+    return everySettled ? W : asWritten();
+  }
   scratch.settled.assign(static_cast<size_t>(W), 1);
+  settled = scratch.settled.data();
   scratch.a.resize(static_cast<size_t>(W));
   scratch.b.resize(static_cast<size_t>(W));
   float* d = scratch.a.data();
   double* kd = scratch.b.data();
-  uint8_t* settled = scratch.settled.data();
   const int32_t half = W / 2;  // 2x <= W for x <= half
   const double dy2 = static_cast<double>(dy) * dy;
   for (int32_t x = 0; x <= half && x < W; ++x) {
@@ -344,7 +373,7 @@ int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoin
     settled[x] = OneFloat(root, root * 0x1p-52, d[x]);
     kd[x] = 0;
     float k;
-    if (R == 0 || !settled[x] || d[x] == 0) continue;
+    if (!settled[x] || d[x] == 0) continue;
     if (!FishEyeFactor(d[x], R, k)) {
       settled[x] = 0;
       continue;
@@ -356,28 +385,16 @@ int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoin
     kd[x] = kd[W - x];
     settled[x] = settled[W - x];
   }
-  if (R != 0) {
-    for (int32_t x = 0; x < W; ++x) {
-      if (!settled[x] || d[x] == 0) continue;
-      const float dx = static_cast<float>(x - static_cast<double>(cx));
-      settled[x] = FishEyeCoordinate(dx, kd[x], cx, out[x].x) && FishEyeCoordinate(dy, kd[x], cy, out[x].y);
-    }
-  }
   for (int32_t x = 0; x < W; ++x) {
-    const float dx = static_cast<float>(x - static_cast<double>(cx));
-    if (R == 0 || !settled[x]) {
-      ++scratch.extended;
-      try {
-        out[x] = FishEyePointAsWritten(dx, dy, cx, cy, R);
-      } catch (...) {
-        scratch.error = std::current_exception();
-        return x;
-      }
-    } else if (d[x] == 0) {
+    if (!settled[x]) continue;
+    if (d[x] == 0) {
       out[x] = {cx, cy};
+      continue;
     }
+    const float dx = static_cast<float>(x - static_cast<double>(cx));
+    settled[x] = FishEyeCoordinate(dx, kd[x], cx, out[x].x) && FishEyeCoordinate(dy, kd[x], cy, out[x].y);
   }
-  return W;
+  return asWritten();
 }
 
 }  // namespace qv::remap
