@@ -8,12 +8,15 @@
 // |angle| x 2^-66 from the 66-bit pi of their argument reduction.
 #include "effects/remap_points.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
 
 #include "effects/effect_routines.h"
 #include "effects/extended_math.h"
+#include "effects/fisheye_lanes.h"
+#include "effects/twist_lanes.h"
 
 namespace qv::remap {
 
@@ -226,8 +229,10 @@ inline bool FishEyeCoordinate(float offset, double kd, float c, float& out) {
 
 }  // namespace
 
-void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
-              TRowScratch& scratch) {
+namespace {
+
+void TwistSteps(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
+                TRowScratch& scratch) {
   const int32_t W = x1 - x0;
   // Step by step over the row, as for the fish-eye; here every step that
   // cannot be settled is redone in extended precision right after the
@@ -299,6 +304,25 @@ void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t 
     out[x] = r[x] == 0 ? TSourcePoint{cx, cy} : TSourcePoint{AddCentre(u[x], cx), AddCentre(v[x], cy)};
 }
 
+}  // namespace
+
+void TwistRow(float dy, float cx, float cy, int32_t Amount, int32_t x0, int32_t x1, TSourcePoint* out,
+              TRowScratch& scratch) {
+  if (!TwistLanesOn()) return TwistSteps(dy, cx, cy, Amount, x0, x1, out, scratch);
+  // The lanes take the steps above many pixels at a time; a pixel any
+  // step refuses then takes the steps alone, with their extended
+  // fall-backs. A pixel's point depends on no other's, so it is the one
+  // the whole row's steps give.
+  constexpr int32_t kPart = 256;
+  int32_t refused[kPart];
+  for (int32_t x = x0; x < x1; x += kPart) {
+    const int32_t end = std::min(x1, x + kPart);
+    const int32_t n = TwistLanes(dy, cx, cy, Amount, x, end, out + (x - x0), refused);
+    for (int32_t i = 0; i < n; ++i)
+      TwistSteps(dy, cx, cy, Amount, refused[i], refused[i] + 1, out + (refused[i] - x0), scratch);
+  }
+}
+
 int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoint* out, TRowScratch& scratch) {
   // Each step over the whole row before the next, so that the processor
   // overlaps many pixels' square roots and divisions; a pixel that a step
@@ -307,12 +331,40 @@ int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoin
   // W - x lie at offsets dx and -dx (exactly, the centre W / 2 being exact),
   // so they share the distance and the factor: those are worked out for
   // the left half only.
+  uint8_t* settled = nullptr;
+  auto asWritten = [&]() -> int32_t {
+    for (int32_t x = 0; x < W; ++x) {
+      if (settled[x]) continue;
+      const float dx = static_cast<float>(x - static_cast<double>(cx));
+      ++scratch.extended;
+      try {
+        out[x] = FishEyePointAsWritten(dx, dy, cx, cy, R);
+      } catch (...) {
+        scratch.error = std::current_exception();
+        return x;
+      }
+    }
+    return W;
+  };
+  // R = 0 divides by zero at once, in the written form.
+  if (R == 0) {
+    scratch.settled.assign(static_cast<size_t>(W), 0);
+    settled = scratch.settled.data();
+    return asWritten();
+  }
+  // The same quick steps four or eight pixels at a time, where the
+  // processor has vector lanes for them.
+  if (TFishEyeLanes lanes; ChooseFishEyeLanes(lanes)) {
+    const bool everySettled = FishEyeQuickLanes(lanes, dy, cx, cy, R, W, out, scratch);
+    settled = scratch.settled.data();
+    return everySettled ? W : asWritten();
+  }
   scratch.settled.assign(static_cast<size_t>(W), 1);
+  settled = scratch.settled.data();
   scratch.a.resize(static_cast<size_t>(W));
   scratch.b.resize(static_cast<size_t>(W));
   float* d = scratch.a.data();
   double* kd = scratch.b.data();
-  uint8_t* settled = scratch.settled.data();
   const int32_t half = W / 2;  // 2x <= W for x <= half
   const double dy2 = static_cast<double>(dy) * dy;
   for (int32_t x = 0; x <= half && x < W; ++x) {
@@ -321,7 +373,7 @@ int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoin
     settled[x] = OneFloat(root, root * 0x1p-52, d[x]);
     kd[x] = 0;
     float k;
-    if (R == 0 || !settled[x] || d[x] == 0) continue;
+    if (!settled[x] || d[x] == 0) continue;
     if (!FishEyeFactor(d[x], R, k)) {
       settled[x] = 0;
       continue;
@@ -333,28 +385,16 @@ int32_t FishEyeRow(float dy, float cx, float cy, float R, int32_t W, TSourcePoin
     kd[x] = kd[W - x];
     settled[x] = settled[W - x];
   }
-  if (R != 0) {
-    for (int32_t x = 0; x < W; ++x) {
-      if (!settled[x] || d[x] == 0) continue;
-      const float dx = static_cast<float>(x - static_cast<double>(cx));
-      settled[x] = FishEyeCoordinate(dx, kd[x], cx, out[x].x) && FishEyeCoordinate(dy, kd[x], cy, out[x].y);
-    }
-  }
   for (int32_t x = 0; x < W; ++x) {
-    const float dx = static_cast<float>(x - static_cast<double>(cx));
-    if (R == 0 || !settled[x]) {
-      ++scratch.extended;
-      try {
-        out[x] = FishEyePointAsWritten(dx, dy, cx, cy, R);
-      } catch (...) {
-        scratch.error = std::current_exception();
-        return x;
-      }
-    } else if (d[x] == 0) {
+    if (!settled[x]) continue;
+    if (d[x] == 0) {
       out[x] = {cx, cy};
+      continue;
     }
+    const float dx = static_cast<float>(x - static_cast<double>(cx));
+    settled[x] = FishEyeCoordinate(dx, kd[x], cx, out[x].x) && FishEyeCoordinate(dy, kd[x], cy, out[x].y);
   }
-  return W;
+  return asWritten();
 }
 
 }  // namespace qv::remap
