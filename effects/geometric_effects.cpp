@@ -466,87 +466,110 @@ __attribute__((target("avx2,fma"))) int32_t Sampler::EightsAvx2(const remap::TSo
   static constexpr int kPoint[8] = {0, 1, 4, 5, 2, 3, 6, 7};
   const __m256i inOrder = _mm256_setr_epi32(0, 1, 4, 5, 2, 3, 6, 7);
 
+  // A row is done in runs of up to kRunSteps steps of eight: first every
+  // step's offsets and weights, then every step's reads and sums. With the
+  // offsets ready in memory, the reads of later steps start while earlier
+  // ones still wait for theirs, instead of each step's reads waiting for
+  // its own arithmetic.
+  constexpr int kRunSteps = 8;
+  struct alignas(32) TStep {
+    __m256 weight[2][2];  // [column][row]
+    int32_t at[2][8];     // [row][lane]
+    int vouched;
+  };
+  TStep steps[kRunSteps];
+
   int32_t x = 0;
-  for (; x + 8 <= n; x += 8) {
-    const remap::TSourcePoint* p = points + x;
-    uint8_t* o = out + 3 * x;
-    const __m256 a = _mm256_loadu_ps(&p[0].x), b = _mm256_loadu_ps(&p[4].x);
-    const __m256 px = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
-    const __m256 py = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
+  while (x + 8 <= n) {
+    const int run = std::min<int32_t>(kRunSteps, (n - x) / 8);
+    for (int k = 0; k < run; ++k) {
+      TStep& step = steps[k];
+      const remap::TSourcePoint* p = points + x + 8 * k;
+      const __m256 a = _mm256_loadu_ps(&p[0].x), b = _mm256_loadu_ps(&p[4].x);
+      const __m256 px = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0));
+      const __m256 py = _mm256_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1));
 
-    __m256i x0, y0;
-    __m256 col0, col1, row0, row1;
-    __m256i good = _mm256_castps_si256(
-        _mm256_and_ps(lanes::Axis(px, SW_, x0, col0, col1), lanes::Axis(py, SH_, y0, row0, row1)));
+      __m256i x0, y0;
+      __m256 col0, col1, row0, row1;
+      __m256i good = _mm256_castps_si256(
+          _mm256_and_ps(lanes::Axis(px, SW_, x0, col0, col1), lanes::Axis(py, SH_, y0, row0, row1)));
 
-    // The second row is the next one, or row 0 past the last. The second
-    // column is read with the first, as the three bytes after it; where it
-    // is column 0 (the first is the last column) the point is left to At.
-    good = _mm256_andnot_si256(_mm256_cmpeq_epi32(x0, lastColumn), good);
-    const __m256i column = _mm256_add_epi32(x0, _mm256_add_epi32(x0, x0));
-    const __m256i row0Offset = _mm256_mullo_epi32(y0, stride);
-    const __m256i row1Offset = lanes::Select(_mm256_cmpeq_epi32(y0, lastRow), _mm256_setzero_si256(),
-                                             _mm256_add_epi32(row0Offset, stride));
-    __m256i at0 = _mm256_add_epi32(row0Offset, column), at1 = _mm256_add_epi32(row1Offset, column);
-    good = _mm256_andnot_si256(_mm256_or_si256(_mm256_cmpgt_epi32(at0, lastPair), _mm256_cmpgt_epi32(at1, lastPair)),
-                               good);
-    // Lanes the plain path cannot take read the start of the buffer
-    // instead and are redone below.
-    alignas(32) int32_t at[2][8];
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at[0]), lanes::Select(good, at0, firstRowStart));
-    _mm256_store_si256(reinterpret_cast<__m256i*>(at[1]), lanes::Select(good, at1, firstRowStart));
-    // The offsets are read back one by one: cheaper than taking each out of
-    // its lane.
-    asm volatile("" : : "r"(at) : "memory");
+      // The second row is the next one, or row 0 past the last. The second
+      // column is read with the first, as the three bytes after it; where it
+      // is column 0 (the first is the last column) the point is left to At.
+      good = _mm256_andnot_si256(_mm256_cmpeq_epi32(x0, lastColumn), good);
+      const __m256i column = _mm256_add_epi32(x0, _mm256_add_epi32(x0, x0));
+      const __m256i row0Offset = _mm256_mullo_epi32(y0, stride);
+      const __m256i row1Offset = lanes::Select(_mm256_cmpeq_epi32(y0, lastRow), _mm256_setzero_si256(),
+                                               _mm256_add_epi32(row0Offset, stride));
+      const __m256i at0 = _mm256_add_epi32(row0Offset, column), at1 = _mm256_add_epi32(row1Offset, column);
+      good = _mm256_andnot_si256(
+          _mm256_or_si256(_mm256_cmpgt_epi32(at0, lastPair), _mm256_cmpgt_epi32(at1, lastPair)), good);
+      // Lanes the plain path cannot take read the start of the buffer
+      // instead and are redone below.
+      _mm256_store_si256(reinterpret_cast<__m256i*>(step.at[0]), lanes::Select(good, at0, firstRowStart));
+      _mm256_store_si256(reinterpret_cast<__m256i*>(step.at[1]), lanes::Select(good, at1, firstRowStart));
+      step.vouched = _mm256_movemask_ps(_mm256_castsi256_ps(good));
 
-    // The weights: the product of two floats is exact in extended, so
-    // ToFloat of it is the float product. Taps: column offset 0 then 1,
-    // within each row offset 0 then 1, as the rule sums them.
-    const __m256 weight[2][2] = {{_mm256_mul_ps(col0, row0), _mm256_mul_ps(col0, row1)},
-                                 {_mm256_mul_ps(col1, row0), _mm256_mul_ps(col1, row1)}};
-    // Per row offset, both columns' channels, lanes in the points' order.
-    __m256 channel[2][2][3];  // [row][column][channel]
-    for (int r = 0; r < 2; ++r) {
-      const __m256i first = lanes::Pairs(base, at[r], 0, 1, 4, 5), second = lanes::Pairs(base, at[r], 2, 3, 6, 7);
-      for (int c = 0; c < 3; ++c) {
-        const __m256i f = _mm256_shuffle_epi8(first, channelMask[c]), s = _mm256_shuffle_epi8(second, channelMask[c]);
-        channel[r][0][c] = _mm256_cvtepi32_ps(_mm256_unpacklo_epi64(f, s));
-        channel[r][1][c] = _mm256_cvtepi32_ps(_mm256_unpackhi_epi64(f, s));
-      }
+      // The weights: the product of two floats is exact in extended, so
+      // ToFloat of it is the float product. Taps: column offset 0 then 1,
+      // within each row offset 0 then 1, as the rule sums them.
+      step.weight[0][0] = _mm256_mul_ps(col0, row0);
+      step.weight[0][1] = _mm256_mul_ps(col0, row1);
+      step.weight[1][0] = _mm256_mul_ps(col1, row0);
+      step.weight[1][1] = _mm256_mul_ps(col1, row1);
     }
-    // The sums. Every weight is 0 or a float of at least 2^-20, so a
-    // multiple of 2^-43; so is each channel x weight and, by induction,
-    // each float sum, all below 2^10. The rule's extended sum + channel x
-    // weight is therefore exact before its one rounding to float: that is
-    // the fused multiply-add's result. (The first tap's sum 0 + product is
-    // the rounded product; a zero's sign cannot reach the bytes.)
-    __m256 sum[3];
-    for (int c = 0; c < 3; ++c) {
-      sum[c] = _mm256_mul_ps(channel[0][0][c], weight[0][0]);
-      sum[c] = _mm256_fmadd_ps(channel[1][0][c], weight[0][1], sum[c]);
-      sum[c] = _mm256_fmadd_ps(channel[0][1][c], weight[1][0], sum[c]);
-      sum[c] = _mm256_fmadd_ps(channel[1][1][c], weight[1][1], sum[c]);
-    }
-    // Nearest, ties to even. Each axis's two weights add up to 1 exactly
-    // (f and the exact 1 - f), so the four rounded products add up to at
-    // most 1 + 2^-24; with four roundings of at most 2^-17 each, a sum
-    // stays below 255 + 2^-14 and is never negative: the integers are
-    // bytes and need no wrapping.
-    const __m256i bytes = _mm256_or_si256(
-        _mm256_cvtps_epi32(sum[0]),
-        _mm256_or_si256(_mm256_slli_epi32(_mm256_cvtps_epi32(sum[1]), 8), _mm256_slli_epi32(_mm256_cvtps_epi32(sum[2]), 16)));
-    const __m256i packed = _mm256_permutevar8x32_epi32(
-        _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(bytes, inOrder), pack), joinHalves);
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(packed));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 16), _mm256_extracti128_si256(packed, 1));
 
-    const int vouched = _mm256_movemask_ps(_mm256_castsi256_ps(good));
-    if (vouched != 0xFF) [[unlikely]]
-      for (int lane = 0; lane < 8; ++lane)
-        if (!(vouched >> lane & 1)) {
-          const int k = kPoint[lane];
-          Put(o + 3 * k, At(p[k].x, p[k].y));
+    for (int k = 0; k < run; ++k) {
+      const TStep& step = steps[k];
+      const remap::TSourcePoint* p = points + x + 8 * k;
+      uint8_t* o = out + 3 * (x + 8 * k);
+      // Per row offset, both columns' channels, lanes in the points' order.
+      __m256 channel[2][2][3];  // [row][column][channel]
+      for (int r = 0; r < 2; ++r) {
+        const __m256i first = lanes::Pairs(base, step.at[r], 0, 1, 4, 5);
+        const __m256i second = lanes::Pairs(base, step.at[r], 2, 3, 6, 7);
+        for (int c = 0; c < 3; ++c) {
+          const __m256i f = _mm256_shuffle_epi8(first, channelMask[c]);
+          const __m256i s = _mm256_shuffle_epi8(second, channelMask[c]);
+          channel[r][0][c] = _mm256_cvtepi32_ps(_mm256_unpacklo_epi64(f, s));
+          channel[r][1][c] = _mm256_cvtepi32_ps(_mm256_unpackhi_epi64(f, s));
         }
+      }
+      // The sums. Every weight is 0 or a float of at least 2^-20, so a
+      // multiple of 2^-43; so is each channel x weight and, by induction,
+      // each float sum, all below 2^10. The rule's extended sum + channel x
+      // weight is therefore exact before its one rounding to float: that is
+      // the fused multiply-add's result. (The first tap's sum 0 + product
+      // is the rounded product; a zero's sign cannot reach the bytes.)
+      __m256 sum[3];
+      for (int c = 0; c < 3; ++c) {
+        sum[c] = _mm256_mul_ps(channel[0][0][c], step.weight[0][0]);
+        sum[c] = _mm256_fmadd_ps(channel[1][0][c], step.weight[0][1], sum[c]);
+        sum[c] = _mm256_fmadd_ps(channel[0][1][c], step.weight[1][0], sum[c]);
+        sum[c] = _mm256_fmadd_ps(channel[1][1][c], step.weight[1][1], sum[c]);
+      }
+      // Nearest, ties to even. Each axis's two weights add up to 1 exactly
+      // (f and the exact 1 - f), so the four rounded products add up to at
+      // most 1 + 2^-24; with four roundings of at most 2^-17 each, a sum
+      // stays below 255 + 2^-14 and is never negative: the integers are
+      // bytes and need no wrapping.
+      const __m256i bytes = _mm256_or_si256(
+          _mm256_cvtps_epi32(sum[0]), _mm256_or_si256(_mm256_slli_epi32(_mm256_cvtps_epi32(sum[1]), 8),
+                                                      _mm256_slli_epi32(_mm256_cvtps_epi32(sum[2]), 16)));
+      const __m256i packed = _mm256_permutevar8x32_epi32(
+          _mm256_shuffle_epi8(_mm256_permutevar8x32_epi32(bytes, inOrder), pack), joinHalves);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o), _mm256_castsi256_si128(packed));
+      _mm_storel_epi64(reinterpret_cast<__m128i*>(o + 16), _mm256_extracti128_si256(packed, 1));
+
+      if (step.vouched != 0xFF) [[unlikely]]
+        for (int lane = 0; lane < 8; ++lane)
+          if (!(step.vouched >> lane & 1)) {
+            const int point = kPoint[lane];
+            Put(o + 3 * point, At(p[point].x, p[point].y));
+          }
+    }
+    x += 8 * run;
   }
   return x;
 }
