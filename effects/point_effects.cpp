@@ -256,26 +256,28 @@ const GrayKeyTable& GrayTable() {
 // sum itself, for large pictures. A key is halfway only when b and g agree
 // modulo 10 (11b + 59g + 30r = 50 modulo 10), and then only for the red
 // values of one residue r0 modulo 10 (3r is fixed modulo 10, and 3 is
-// invertible there): r = r0 + 10 j, j <= 25. Bit j of the word for
-// (b << 8) | g says whether that pixel's level is k div 100 + 1 rather than
-// k div 100. 167 836 sums, once per process; 256 KB.
+// invertible there): r = r0 + 10 j, j <= 25. For each b the g that can
+// be halfway differ by multiples of 10, so g div 10 tells them apart: bit j
+// of the word for 26 b + g div 10 says whether that pixel's level is
+// k div 100 + 1 rather than k div 100. 167 836 sums, once per process, and
+// 26 KB, which stays in the processor's first-level cache.
 class HalfwayLevels {
  public:
-  HalfwayLevels() : up_(65536, 0) {
+  HalfwayLevels() : up_(26 * 256, 0) {
     for (int b = 0; b < 256; ++b)
       for (int g = b % 10; g < 256; g += 10) {
         // 30 r = 50 - 11 b - 59 g (mod 100), i.e. 3 r = t (mod 10); 7 is the inverse of 3.
         const int t = (((50 - 11 * b - 59 * g) % 100) + 100) % 100 / 10;
         for (int r = 7 * t % 10; r < 256; r += 10) {
           const int k = 11 * b + 59 * g + 30 * r;
-          if (HalfwayGrayLevel(b, g, r) != k / 100) up_[(b << 8) | g] |= 1u << (r / 10);
+          if (HalfwayGrayLevel(b, g, r) != k / 100) up_[26 * b + g / 10] |= 1u << (r / 10);
         }
       }
   }
   // The level of a halfway pixel (b, g, r) at p.
   uint8_t Level(const uint8_t* p) const {
     const int k = 11 * p[0] + 59 * p[1] + 30 * p[2];
-    return static_cast<uint8_t>(k / 100 + ((up_[(p[0] << 8) | p[1]] >> (p[2] / 10)) & 1));
+    return static_cast<uint8_t>(k / 100 + ((up_[26 * p[0] + p[1] / 10] >> (p[2] / 10)) & 1));
   }
 
  private:
@@ -321,15 +323,24 @@ __attribute__((target("avx2"))) inline __m256i LoadHalves(const uint8_t* low, co
                                  _mm_loadu_si128(reinterpret_cast<const __m128i*>(high)), 1);
 }
 
-// halfway: the table of halfway levels, or null to settle them by the sum.
-__attribute__((target("avx2"))) int GrayRowAvx2(uint8_t* p, int width, const HalfwayLevels* halfway) {
+// A group of 32 pixels from x on that has halfway pixels (bit i: pixel x + i).
+struct HalfwayGroup {
+  int32_t x;
+  uint32_t mask;
+};
+
+// Writes the levels of every pixel but the halfway ones, which keep their
+// bytes, and lists the groups of 32 pixels that have any, in order, in
+// groups (room for width / 32 + 1); returns how many pixels it covered and
+// sets groupCount.
+__attribute__((target("avx2"))) int GrayRowAvx2(uint8_t* p, int width, HalfwayGroup* groups, int& groupCount) {
   const __m256i fifty = _mm256_set1_epi16(50), hundred = _mm256_set1_epi16(100);
   const __m256i magic = _mm256_set1_epi16(5243);
   const __m256i weights = _mm256_setr_epi8(11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0,
                                            11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0, 11, 59, 30, 0);
   const __m256i quad = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,
                                         0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
-  int x = 0;
+  int x = 0, count = 0;
   for (; x + 32 <= width; x += 32, p += 96) {
     const __m256i part0 = LoadHalves(p, p + 48);
     const __m256i part1 = LoadHalves(p + 16, p + 64);
@@ -345,27 +356,26 @@ __attribute__((target("avx2"))) int GrayRowAvx2(uint8_t* p, int width, const Hal
         _mm256_hadd_epi16(_mm256_maddubs_epi16(q2, weights), _mm256_maddubs_epi16(q3, weights)), fifty);
     const __m256i qlo = _mm256_srli_epi16(_mm256_mulhi_epu16(k50lo, magic), 3);
     const __m256i qhi = _mm256_srli_epi16(_mm256_mulhi_epu16(k50hi, magic), 3);
-    __m256i grey = _mm256_packus_epi16(qlo, qhi);  // byte i of each half: pixel i of that half
+    const __m256i grey = _mm256_packus_epi16(qlo, qhi);  // byte i of each half: pixel i of that half
     const __m256i onHalf = _mm256_packs_epi16(_mm256_cmpeq_epi16(_mm256_mullo_epi16(qlo, hundred), k50lo),
                                                _mm256_cmpeq_epi16(_mm256_mullo_epi16(qhi, hundred), k50hi));
-    // Halfway keys are settled one by one, from the pixel as read, and
-    // written over the vector's stores: patching the stored bytes costs far
-    // less than reloading the levels into the vector.
-    uint8_t at[32], level[32];
-    int patches = 0;
-    for (uint32_t m = static_cast<uint32_t>(_mm256_movemask_epi8(onHalf)); m != 0; m &= m - 1) {
-      const int i = __builtin_ctz(m);
-      at[patches] = static_cast<uint8_t>(i);
-      level[patches++] = halfway ? halfway->Level(p + 3 * i) : HalfwayGrayLevel(p[3 * i], p[3 * i + 1], p[3 * i + 2]);
-    }
+    // Halfway pixels keep their bytes, and the group is listed without a
+    // branch: whether a group has one (about one in four does) is too
+    // random to predict, and a mispredicted branch per group would cost
+    // more than the group's arithmetic.
+    const __m256i parts[3] = {part0, part1, part2};
     for (int part = 0; part < 3; ++part) {
-      const __m256i spread = _mm256_shuffle_epi8(
-          grey, _mm256_load_si256(reinterpret_cast<const __m256i*>(kGrayShuffles.spread[part])));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * part), _mm256_castsi256_si128(spread));
-      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 48 + 16 * part), _mm256_extracti128_si256(spread, 1));
+      const __m256i spread = _mm256_load_si256(reinterpret_cast<const __m256i*>(kGrayShuffles.spread[part]));
+      const __m256i out =
+          _mm256_blendv_epi8(_mm256_shuffle_epi8(grey, spread), parts[part], _mm256_shuffle_epi8(onHalf, spread));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 16 * part), _mm256_castsi256_si128(out));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 48 + 16 * part), _mm256_extracti128_si256(out, 1));
     }
-    for (int c = 0; c < patches; ++c) p[3 * at[c]] = p[3 * at[c] + 1] = p[3 * at[c] + 2] = level[c];
+    const uint32_t mask = static_cast<uint32_t>(_mm256_movemask_epi8(onHalf));
+    groups[count] = {x, mask};
+    count += mask != 0;
   }
+  groupCount = count;
   return x;
 }
 #endif
@@ -378,20 +388,30 @@ void GrayScalePixels(TBitmap& B) {
 #endif
   GrayTable();  // built once, before any band reads it
   // On a large picture the halfway keys (about one pixel in a hundred) would
-  // cost more, settled one by one, than all the others together.
-  const HalfwayLevels* halfway =
+  // cost more, settled one by one by the extended sum, than all the others
+  // together.
+  const HalfwayLevels* table =
       static_cast<int64_t>(B.Width()) * B.Height() >= kBandedPixels ? &HalfwayTable() : nullptr;
   const std::vector<uint8_t*> rows = RowsInMemoryOrder(B);
   ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
+#ifdef QV_GRAY_AVX2
+    std::vector<HalfwayGroup> groups(static_cast<size_t>(B.Width()) / 32 + 1);
+#endif
     for (int32_t y = y0; y < y1; ++y) {
-      uint8_t* p = rows[y];
+      uint8_t* const row = rows[y];
       int x = 0;
 #ifdef QV_GRAY_AVX2
       if (avx2 && !PlainPathsOnly()) {
-        x = GrayRowAvx2(p, B.Width(), halfway);
-        p += 3 * x;
+        int count = 0;
+        x = GrayRowAvx2(row, B.Width(), groups.data(), count);
+        for (int g = 0; g < count; ++g)
+          for (uint32_t m = groups[g].mask; m != 0; m &= m - 1) {
+            uint8_t* h = row + 3 * (groups[g].x + __builtin_ctz(m));
+            h[0] = h[1] = h[2] = table ? table->Level(h) : HalfwayGrayLevel(h[0], h[1], h[2]);
+          }
       }
 #endif
+      uint8_t* p = row + 3 * x;
       for (; x < B.Width(); ++x, p += 3) p[0] = p[1] = p[2] = GrayOfPixel(p);
     }
   });
