@@ -80,6 +80,11 @@ void AddColorNoisePixels(TBitmap& B, int32_t Amount);
 void AddMonoNoisePixels(TBitmap& B, int32_t Amount);
 void ContrastPixels(TBitmap& B, int32_t Amount);
 void GrayScalePixels(TBitmap& B);
+// Whether GrayScalePixels takes its AVX-512 steps: the processor has them,
+// they are allowed (the default) and plain paths are not forced. Tests
+// forbid them to compare them with the AVX2 steps.
+void SetGrayAvx512(bool allowed);
+bool GrayAvx512();
 void LightnessPixels(TBitmap& B, int32_t Amount);
 void DarknessPixels(TBitmap& B, int32_t Amount);
 void SaturationPixels(TBitmap& B, int32_t Amount);

@@ -274,11 +274,12 @@ class HalfwayLevels {
         }
       }
   }
-  // The level of a halfway pixel (b, g, r) at p.
-  uint8_t Level(const uint8_t* p) const {
-    const int k = 11 * p[0] + 59 * p[1] + 30 * p[2];
-    return static_cast<uint8_t>(k / 100 + ((up_[26 * p[0] + p[1] / 10] >> (p[2] / 10)) & 1));
+  // The level of a halfway pixel (b, g, r).
+  uint8_t Level(int b, int g, int r) const {
+    const int k = 11 * b + 59 * g + 30 * r;
+    return static_cast<uint8_t>(k / 100 + ((up_[26 * b + g / 10] >> (r / 10)) & 1));
   }
+  uint8_t Level(const uint8_t* p) const { return Level(p[0], p[1], p[2]); }
 
  private:
   std::vector<uint32_t> up_;
@@ -378,13 +379,133 @@ __attribute__((target("avx2"))) int GrayRowAvx2(uint8_t* p, int width, HalfwayGr
   groupCount = count;
   return x;
 }
+
+// Sixty-four pixels a step with AVX-512 (byte permutes, mask registers).
+// The three 64-byte parts are loaded whole; byte permutes over two parts
+// gather each half's (blue, green) and (red, any) byte pairs, which
+// pmaddubsw weighs by (11, 59) and (30, 0) into 11b + 59g and 30r: k in
+// 16-bit lanes, in pixel order, and the level (k + 50) div 100 as in the
+// AVX2 steps. Halfway pixels keep their bytes through a bitwise select,
+// and each group of 64 leaves its halfway mask in its own place: an
+// address that depended on the pixels (a list advanced past groups that
+// have halfway pixels) would keep the next group's loads waiting for the
+// pixels of this one, and the loads from memory are what the steps wait on.
+
+struct GrayPermutes {
+  alignas(64) uint8_t blueGreen[2][64];  // [half][byte]: pairs of pixels 32 h + i from two parts
+  alignas(64) uint8_t red[2][64];
+  alignas(64) uint8_t lowBytes[64];      // byte i: the low byte of 16-bit lane i of two vectors
+  alignas(64) uint8_t spread[3][64];     // [part][byte]: the level of pixel (64 part + byte) / 3
+  alignas(64) uint16_t column[32];
+  constexpr GrayPermutes() : blueGreen{}, red{}, lowBytes{}, spread{}, column{} {
+    for (int h = 0; h < 2; ++h)
+      for (int i = 0; i < 32; ++i) {
+        // Half 0 reads parts 0 and 1 (bytes 0 .. 127), half 1 parts 1 and 2
+        // (bytes 64 .. 191); pixel 32 h + i begins at byte 96 h + 3 i.
+        const int at = 96 * h + 3 * i - 64 * h;
+        blueGreen[h][2 * i] = static_cast<uint8_t>(at);
+        blueGreen[h][2 * i + 1] = static_cast<uint8_t>(at + 1);
+        red[h][2 * i] = static_cast<uint8_t>(at + 2);
+        red[h][2 * i + 1] = static_cast<uint8_t>(at + 2);  // weighed by 0
+      }
+    for (int i = 0; i < 64; ++i) lowBytes[i] = static_cast<uint8_t>(i < 32 ? 2 * i : 64 + 2 * (i - 32));
+    for (int part = 0; part < 3; ++part)
+      for (int j = 0; j < 64; ++j) spread[part][j] = static_cast<uint8_t>((64 * part + j) / 3);
+    for (int i = 0; i < 32; ++i) column[i] = static_cast<uint16_t>(i);
+  }
+};
+constexpr GrayPermutes kGrayPermutes;
+
+#define QV_GRAY_TARGET_AVX512 "avx512f,avx512bw,avx512vl,avx512vbmi,avx512vbmi2,popcnt"
+
+// Writes the levels of the first width div 64 * 64 pixels of the row at p
+// but the halfway ones, which keep their bytes, and the halfway mask of
+// group g (pixels 64 g .. 64 g + 63) into masks[g]; returns how many
+// pixels it covered.
+__attribute__((target(QV_GRAY_TARGET_AVX512))) int GrayRowAvx512(uint8_t* p, int width, uint64_t* masks) {
+  const __m512i fifty = _mm512_set1_epi16(50), hundred = _mm512_set1_epi16(100);
+  const __m512i magic = _mm512_set1_epi16(5243);
+  const __m512i weighBlueGreen = _mm512_set1_epi16(static_cast<int16_t>(11 | (59 << 8)));
+  const __m512i weighRed = _mm512_set1_epi16(30);  // bytes 30, 0
+  const __m512i* const t = reinterpret_cast<const __m512i*>(&kGrayPermutes);
+  const __m512i bg0 = _mm512_load_si512(t + 0), bg1 = _mm512_load_si512(t + 1);
+  const __m512i red0 = _mm512_load_si512(t + 2), red1 = _mm512_load_si512(t + 3);
+  const __m512i lowBytes = _mm512_load_si512(t + 4);
+  const __m512i spread0 = _mm512_load_si512(t + 5), spread1 = _mm512_load_si512(t + 6),
+                spread2 = _mm512_load_si512(t + 7);
+  const __mmask64 all = ~__mmask64{0};
+  int x = 0;
+  for (; x + 64 <= width; x += 64, p += 192) {
+    const __m512i a0 = _mm512_loadu_si512(p), a1 = _mm512_loadu_si512(p + 64), a2 = _mm512_loadu_si512(p + 128);
+    const __m512i bgLo = _mm512_permutex2var_epi8(a0, bg0, a1);
+    const __m512i bgHi = _mm512_permutex2var_epi8(a1, bg1, a2);
+    const __m512i rLo = _mm512_permutex2var_epi8(a0, red0, a1);  // red in the low byte of each lane
+    const __m512i rHi = _mm512_permutex2var_epi8(a1, red1, a2);
+    // At most 11 * 255 + 59 * 255 = 17 850 per pair: pmaddubsw does not saturate.
+    const __m512i kLo = _mm512_add_epi16(
+        _mm512_add_epi16(_mm512_maddubs_epi16(bgLo, weighBlueGreen), _mm512_maddubs_epi16(rLo, weighRed)), fifty);
+    const __m512i kHi = _mm512_add_epi16(
+        _mm512_add_epi16(_mm512_maddubs_epi16(bgHi, weighBlueGreen), _mm512_maddubs_epi16(rHi, weighRed)), fifty);
+    const __m512i qLo = _mm512_srli_epi16(_mm512_mulhi_epu16(kLo, magic), 3);
+    const __m512i qHi = _mm512_srli_epi16(_mm512_mulhi_epu16(kHi, magic), 3);
+    const __mmask64 half = _mm512_kunpackd(_mm512_cmpeq_epi16_mask(_mm512_mullo_epi16(qHi, hundred), kHi),
+                                           _mm512_cmpeq_epi16_mask(_mm512_mullo_epi16(qLo, hundred), kLo));
+    const __m512i grey = _mm512_permutex2var_epi8(qLo, lowBytes, qHi);  // byte i: pixel i's level
+    const __m512i keep = _mm512_movm_epi8(half);                         // byte i: 0xFF if pixel i is halfway
+    // Each part's byte takes its pixel's level, or keeps its own byte
+    // (select: keep ? own : level). The mask-all forms of the permutes:
+    // GCC 12's plain form warns of an undefined operand.
+    _mm512_storeu_si512(p, _mm512_ternarylogic_epi32(_mm512_maskz_permutexvar_epi8(all, spread0, keep), a0,
+                                                     _mm512_maskz_permutexvar_epi8(all, spread0, grey), 0xCA));
+    _mm512_storeu_si512(p + 64, _mm512_ternarylogic_epi32(_mm512_maskz_permutexvar_epi8(all, spread1, keep), a1,
+                                                          _mm512_maskz_permutexvar_epi8(all, spread1, grey), 0xCA));
+    _mm512_storeu_si512(p + 128, _mm512_ternarylogic_epi32(_mm512_maskz_permutexvar_epi8(all, spread2, keep), a2,
+                                                           _mm512_maskz_permutexvar_epi8(all, spread2, grey), 0xCA));
+    masks[x / 64] = half;
+  }
+  return x;
+}
+
+// The columns of the halfway pixels of groups 0 .. count-1, in order, into
+// column (room for 64 more than there are); returns how many.
+__attribute__((target(QV_GRAY_TARGET_AVX512))) int HalfwayColumns(const uint64_t* masks, int count,
+                                                                    uint16_t* column) {
+  const __m512i first = _mm512_load_si512(kGrayPermutes.column);
+  const __m512i thirtyTwo = _mm512_set1_epi16(32);
+  int n = 0;
+  for (int g = 0; g < count; ++g) {
+    const __m512i at = _mm512_add_epi16(first, _mm512_set1_epi16(static_cast<int16_t>(64 * g)));
+    const __mmask32 lo = static_cast<__mmask32>(masks[g]), hi = static_cast<__mmask32>(masks[g] >> 32);
+    _mm512_storeu_si512(column + n, _mm512_maskz_compress_epi16(lo, at));
+    n += __builtin_popcount(lo);
+    _mm512_storeu_si512(column + n, _mm512_maskz_compress_epi16(hi, _mm512_add_epi16(at, thirtyTwo)));
+    n += __builtin_popcount(hi);
+  }
+  return n;
+}
 #endif
 
+bool grayAvx512Allowed = true;
+
 }  // namespace
+
+void SetGrayAvx512(bool allowed) { grayAvx512Allowed = allowed; }
+
+bool GrayAvx512() {
+#ifdef QV_GRAY_AVX2
+  static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                             __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+                             __builtin_cpu_supports("popcnt");
+  return avx512 && grayAvx512Allowed && !PlainPathsOnly();
+#else
+  return false;
+#endif
+}
 
 void GrayScalePixels(TBitmap& B) {
 #ifdef QV_GRAY_AVX2
   static const bool avx2 = __builtin_cpu_supports("avx2");
+  const bool avx512 = GrayAvx512() && B.Width() <= 65536;  // columns fit 16-bit words
 #endif
   GrayTable();  // built once, before any band reads it
   // On a large picture the halfway keys (about one pixel in a hundred) would
@@ -396,12 +517,21 @@ void GrayScalePixels(TBitmap& B) {
   ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
 #ifdef QV_GRAY_AVX2
     std::vector<HalfwayGroup> groups(static_cast<size_t>(B.Width()) / 32 + 1);
+    std::vector<uint64_t> masks(avx512 ? static_cast<size_t>(B.Width()) / 64 + 1 : 0);
+    std::vector<uint16_t> columns(avx512 ? static_cast<size_t>(B.Width()) + 64 : 0);
 #endif
     for (int32_t y = y0; y < y1; ++y) {
       uint8_t* const row = rows[y];
       int x = 0;
 #ifdef QV_GRAY_AVX2
-      if (avx2 && !PlainPathsOnly()) {
+      if (avx512) {
+        x = GrayRowAvx512(row, B.Width(), masks.data());
+        const int count = HalfwayColumns(masks.data(), x / 64, columns.data());
+        for (int i = 0; i < count; ++i) {
+          uint8_t* h = row + 3 * columns[i];
+          h[0] = h[1] = h[2] = table ? table->Level(h) : HalfwayGrayLevel(h[0], h[1], h[2]);
+        }
+      } else if (avx2 && !PlainPathsOnly()) {
         int count = 0;
         x = GrayRowAvx2(row, B.Width(), groups.data(), count);
         for (int g = 0; g < count; ++g)

@@ -169,70 +169,118 @@ TEST(ChannelRules, WideRowsGiveEveryByteTheSingleValueResult) {
   }
 }
 
-TEST(GrayScale, EveryColourMatchesTheExtendedPrecisionSum) {
-  // All 2^24 colours in one 4096 x 4096 picture: the vector path and the
-  // plain tabulated one must agree with the extended-precision sum
-  // everywhere, ties included.
-  for (bool plain : {false, true}) {
-  SetPlainPathsOnly(plain);
-  TBitmap all;
-  all.SetPixelFormat(TPixelFormat::pf24bit);
-  all.SetSize(4096, 4096);
-  for (int y = 0; y < 4096; ++y) {
-    uint8_t* row = all.PixelRow(y);
-    for (int x = 0; x < 4096; ++x) {
-      const uint32_t c = static_cast<uint32_t>(y) * 4096 + x;
-      row[3 * x] = c & 0xFF;
-      row[3 * x + 1] = (c >> 8) & 0xFF;
-      row[3 * x + 2] = (c >> 16) & 0xFF;
-    }
-  }
-  GrayScalePixels(all);
-  int mismatches = 0;
-  for (int y = 0; y < 4096; ++y) {
-    const uint8_t* row = all.PixelRow(y);
-    for (int x = 0; x < 4096; ++x) {
-      const uint32_t c = static_cast<uint32_t>(y) * 4096 + x;
-      const int level = GrayLevel(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-      if (row[3 * x] != level || row[3 * x + 1] != level || row[3 * x + 2] != level) ++mismatches;
-    }
-  }
-  EXPECT_EQ(mismatches, 0) << (plain ? "plain" : "vector") << " path";
-  }
+// GrayScale's three ways through a picture: AVX-512 steps, AVX2 steps and
+// the plain tabulated loop (a way the processor lacks falls to the next).
+struct GrayPath {
+  const char* name;
+  bool plain, avx512;
+};
+constexpr GrayPath kGrayPaths[] = {{"AVX-512", false, true}, {"AVX2", false, false}, {"plain", true, false}};
+
+void TakeGrayPath(const GrayPath& path) {
+  SetPlainPathsOnly(path.plain);
+  SetGrayAvx512(path.avx512);
+}
+
+void RestoreGrayPaths() {
   SetPlainPathsOnly(false);
+  SetGrayAvx512(true);
+}
+
+// Every colour whose weighted sum lies exactly halfway between two levels
+// (11b + 59g + 30r ending in 50), as 0x00RRGGBB.
+const std::vector<uint32_t>& HalfwayColours() {
+  static const std::vector<uint32_t> halfway = [] {
+    std::vector<uint32_t> h;
+    for (uint32_t c = 0; c < (1u << 24); ++c)
+      if ((11 * (c & 0xFF) + 59 * ((c >> 8) & 0xFF) + 30 * (c >> 16)) % 100 == 50) h.push_back(c);
+    return h;
+  }();
+  return halfway;
+}
+
+// Fills pixel i (row-major) of b with colours[i % size], then grey-scales b
+// and counts the pixels whose three channels are not GrayLevel's.
+int GrayMismatches(TBitmap& b, const std::vector<uint32_t>& colours, size_t offset = 0) {
+  const int W = b.Width(), H = b.Height();
+  auto colourAt = [&](int x, int y) { return colours[(offset + static_cast<size_t>(y) * W + x) % colours.size()]; };
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      uint8_t* p = b.PixelRow(y) + 3 * x;
+      const uint32_t c = colourAt(x, y);
+      p[0] = c & 0xFF;
+      p[1] = (c >> 8) & 0xFF;
+      p[2] = (c >> 16) & 0xFF;
+    }
+  GrayScalePixels(b);
+  int mismatches = 0;
+  for (int y = 0; y < H; ++y)
+    for (int x = 0; x < W; ++x) {
+      const uint8_t* p = b.PixelRow(y) + 3 * x;
+      const uint32_t c = colourAt(x, y);
+      const int level = GrayLevel(c & 0xFF, (c >> 8) & 0xFF, c >> 16);
+      if (p[0] != level || p[1] != level || p[2] != level) ++mismatches;
+    }
+  return mismatches;
+}
+
+TBitmap GreyTestSurface(int W, int H) {
+  TBitmap b;
+  b.SetPixelFormat(TPixelFormat::pf24bit);
+  b.SetSize(W, H);
+  return b;
+}
+
+TEST(GrayScale, EveryColourMatchesTheExtendedPrecisionSum) {
+  // All 2^24 colours in one 4096 x 4096 picture (large enough for the
+  // halfway table): every path must agree with the extended-precision sum
+  // everywhere, ties included.
+  std::vector<uint32_t> all(1u << 24);
+  for (uint32_t c = 0; c < all.size(); ++c) all[c] = c;
+  TBitmap b = GreyTestSurface(4096, 4096);
+  for (const GrayPath& path : kGrayPaths) {
+    TakeGrayPath(path);
+    EXPECT_EQ(GrayMismatches(b, all), 0) << path.name << " path";
+  }
+  RestoreGrayPaths();
 }
 
 TEST(GrayScale, HalfwayColoursOnASmallPicture) {
-  // Every colour whose weighted sum lies exactly halfway between two levels
-  // (11b + 59g + 30r ending in 50), on a picture small enough that the
-  // vector path settles them one by one rather than by its table.
-  std::vector<uint32_t> halfway;
-  for (uint32_t c = 0; c < (1u << 24); ++c)
-    if ((11 * (c & 0xFF) + 59 * ((c >> 8) & 0xFF) + 30 * (c >> 16)) % 100 == 50) halfway.push_back(c);
+  // Every halfway colour, on a picture small enough that the paths settle
+  // them one by one by the extended sum rather than by the table.
+  const std::vector<uint32_t>& halfway = HalfwayColours();
   ASSERT_EQ(halfway.size(), 167836u);
   const int W = 4099, H = static_cast<int>((halfway.size() + W - 1) / W);
   ASSERT_LT(int64_t{W} * H, kBandedPixels);
-  for (bool plain : {false, true}) {
-    SetPlainPathsOnly(plain);
-    TBitmap b;
-    b.SetPixelFormat(TPixelFormat::pf24bit);
-    b.SetSize(W, H);
-    for (size_t i = 0; i < halfway.size(); ++i) {
-      uint8_t* p = b.PixelRow(static_cast<int>(i / W)) + 3 * (i % W);
-      p[0] = halfway[i] & 0xFF;
-      p[1] = (halfway[i] >> 8) & 0xFF;
-      p[2] = halfway[i] >> 16;
-    }
-    GrayScalePixels(b);
-    int mismatches = 0;
-    for (size_t i = 0; i < halfway.size(); ++i) {
-      const uint8_t* p = b.PixelRow(static_cast<int>(i / W)) + 3 * (i % W);
-      const int level = GrayLevel(halfway[i] & 0xFF, (halfway[i] >> 8) & 0xFF, halfway[i] >> 16);
-      if (p[0] != level || p[1] != level || p[2] != level) ++mismatches;
-    }
-    EXPECT_EQ(mismatches, 0) << (plain ? "plain" : "vector") << " path";
+  TBitmap b = GreyTestSurface(W, H);
+  for (const GrayPath& path : kGrayPaths) {
+    TakeGrayPath(path);
+    EXPECT_EQ(GrayMismatches(b, halfway), 0) << path.name << " path";
   }
-  SetPlainPathsOnly(false);
+  RestoreGrayPaths();
+}
+
+TEST(GrayScale, RowsOfHalfwayPixelsAroundTheStepWidths) {
+  // Rows made of halfway pixels only (every group of the vector steps full
+  // of them), and rows where they alternate with ordinary ones, at widths
+  // on either side of the 32- and 64-pixel steps: the steps, their lists
+  // of halfway pixels and the plain loop after them must meet exactly.
+  const std::vector<uint32_t>& halfway = HalfwayColours();
+  std::vector<uint32_t> mixed;
+  for (size_t i = 0; i < 4096; ++i) {
+    mixed.push_back(halfway[(i * 7919) % halfway.size()]);
+    mixed.push_back(static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF);
+  }
+  for (const GrayPath& path : kGrayPaths) {
+    TakeGrayPath(path);
+    for (int W : {1, 31, 32, 63, 64, 65, 127, 128, 129, 191, 192, 193, 1000})
+      for (const std::vector<uint32_t>* colours : {&halfway, static_cast<const std::vector<uint32_t>*>(&mixed)}) {
+        TBitmap b = GreyTestSurface(W, 5);
+        EXPECT_EQ(GrayMismatches(b, *colours, static_cast<size_t>(W) * 31), 0)
+            << path.name << " path, width " << W << (colours == &halfway ? ", halfway only" : ", mixed");
+      }
+  }
+  RestoreGrayPaths();
 }
 
 TEST(Splitlight, CurveValues) {
