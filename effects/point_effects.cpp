@@ -280,6 +280,8 @@ class HalfwayLevels {
     return static_cast<uint8_t>(k / 100 + ((up_[26 * b + g / 10] >> (r / 10)) & 1));
   }
   uint8_t Level(const uint8_t* p) const { return Level(p[0], p[1], p[2]); }
+  // The words, 26 b + g div 10 for each, for lanes that look them up.
+  const uint32_t* Words() const { return up_.data(); }
 
  private:
   std::vector<uint32_t> up_;
@@ -483,6 +485,47 @@ __attribute__((target(QV_GRAY_TARGET_AVX512))) int HalfwayColumns(const uint64_t
   }
   return n;
 }
+
+// The levels of halfway pixels at the columns column[0 .. count-1] of the
+// row (at least 64 pixels wide, their bytes as they were), into
+// level[0 .. count-1], sixteen at a time in lanes: the same integer steps
+// as HalfwayLevels::Level, with g div 10 and r div 10 as (v * 205) >> 11
+// and k div 100 as ((k + 50) * 5243) >> 19 less one, which equal the
+// divisions for every channel value and every halfway key.
+__attribute__((target(QV_GRAY_TARGET_AVX512))) void HalfwayLevelsAvx512(const uint8_t* row, const uint16_t* column,
+                                                                          int count, const HalfwayLevels& table,
+                                                                          uint8_t* level) {
+  const __m512i byte = _mm512_set1_epi32(0xFF), one = _mm512_set1_epi32(1);
+  // The mask-all forms of shifts and conversions: GCC 12's plain forms warn
+  // of an undefined operand.
+  const __mmask16 every = 0xFFFF;
+  for (int i = 0; i < count; i += 16) {
+    const __mmask16 lanes = count - i >= 16 ? __mmask16(0xFFFF) : static_cast<__mmask16>((1u << (count - i)) - 1);
+    const __m512i col = _mm512_maskz_cvtepu16_epi32(lanes, _mm256_maskz_loadu_epi16(lanes, column + i));
+    // Four bytes from the byte before the pixel (from the pixel itself in
+    // column 0), so that no read passes the row's last byte.
+    const __mmask16 notFirst = _mm512_test_epi32_mask(col, col);
+    const __m512i at = _mm512_mask_sub_epi32(_mm512_mullo_epi32(col, _mm512_set1_epi32(3)), notFirst,
+                                             _mm512_mullo_epi32(col, _mm512_set1_epi32(3)), one);
+    const __m512i raw = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), lanes, at, row, 1);
+    const __m512i bgr = _mm512_mask_srli_epi32(raw, notFirst, raw, 8);
+    const __m512i b = _mm512_and_si512(bgr, byte);
+    const __m512i g = _mm512_and_si512(_mm512_maskz_srli_epi32(every, bgr, 8), byte);
+    const __m512i r = _mm512_and_si512(_mm512_maskz_srli_epi32(every, bgr, 16), byte);
+    const __m512i k = _mm512_add_epi32(
+        _mm512_add_epi32(_mm512_mullo_epi32(b, _mm512_set1_epi32(11)), _mm512_mullo_epi32(g, _mm512_set1_epi32(59))),
+        _mm512_mullo_epi32(r, _mm512_set1_epi32(30)));
+    const __m512i k50 = _mm512_add_epi32(k, _mm512_set1_epi32(50));
+    const __m512i down =
+        _mm512_sub_epi32(_mm512_maskz_srli_epi32(every, _mm512_mullo_epi32(k50, _mm512_set1_epi32(5243)), 19), one);
+    const __m512i g10 = _mm512_maskz_srli_epi32(every, _mm512_mullo_epi32(g, _mm512_set1_epi32(205)), 11);
+    const __m512i word = _mm512_add_epi32(_mm512_mullo_epi32(b, _mm512_set1_epi32(26)), g10);
+    const __m512i up = _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), lanes, word, table.Words(), 4);
+    const __m512i shift = _mm512_maskz_srli_epi32(every, _mm512_mullo_epi32(r, _mm512_set1_epi32(205)), 11);
+    const __m512i result = _mm512_add_epi32(down, _mm512_and_si512(_mm512_maskz_srlv_epi32(every, up, shift), one));
+    _mm_mask_storeu_epi8(level + i, lanes, _mm512_maskz_cvtepi32_epi8(lanes, result));
+  }
+}
 #endif
 
 bool grayAvx512Allowed = true;
@@ -519,6 +562,7 @@ void GrayScalePixels(TBitmap& B) {
     std::vector<HalfwayGroup> groups(static_cast<size_t>(B.Width()) / 32 + 1);
     std::vector<uint64_t> masks(avx512 ? static_cast<size_t>(B.Width()) / 64 + 1 : 0);
     std::vector<uint16_t> columns(avx512 ? static_cast<size_t>(B.Width()) + 64 : 0);
+    std::vector<uint8_t> levels(avx512 ? static_cast<size_t>(B.Width()) : 0);
 #endif
     for (int32_t y = y0; y < y1; ++y) {
       uint8_t* const row = rows[y];
@@ -526,10 +570,22 @@ void GrayScalePixels(TBitmap& B) {
 #ifdef QV_GRAY_AVX2
       if (avx512) {
         x = GrayRowAvx512(row, B.Width(), masks.data());
+        // The row's halfway pixels, in a list, then their levels: in lanes
+        // from the table on large pictures (a pixel at a time they cost
+        // about as much as all the other pixels' steps), or one by one by
+        // the extended sum on small ones.
         const int count = HalfwayColumns(masks.data(), x / 64, columns.data());
-        for (int i = 0; i < count; ++i) {
-          uint8_t* h = row + 3 * columns[i];
-          h[0] = h[1] = h[2] = table ? table->Level(h) : HalfwayGrayLevel(h[0], h[1], h[2]);
+        if (table) {
+          HalfwayLevelsAvx512(row, columns.data(), count, *table, levels.data());
+          for (int i = 0; i < count; ++i) {
+            uint8_t* h = row + 3 * columns[i];
+            h[0] = h[1] = h[2] = levels[i];
+          }
+        } else {
+          for (int i = 0; i < count; ++i) {
+            uint8_t* h = row + 3 * columns[i];
+            h[0] = h[1] = h[2] = HalfwayGrayLevel(h[0], h[1], h[2]);
+          }
         }
       } else if (avx2 && !PlainPathsOnly()) {
         int count = 0;
