@@ -141,6 +141,33 @@ TEST_P(SamplerRows, ChannelsAtTheirExtremesRoundAsTheRuleDoes) {
   ExpectRowsAsWritten(s, p, "extremes");
 }
 
+TEST_P(SamplerRows, EachTapIsAddedWithOneRounding) {
+  // Grey 2 x 2 pictures and points whose exact sum lies within 2^-13 of a
+  // half: there, rounding channel x weight to float before adding it
+  // (instead of rounding the sum once) moves the sum off or onto the half
+  // and changes the byte. Columns then rows of each picture, the point, and
+  // the byte worked out by an independent script with one rounding a tap
+  // (the other would give 140, 134, 77, 162).
+  struct TCase {
+    int grey[2][2];  // [column][row]
+    float x, y;
+    int byte;
+  };
+  const TCase cases[] = {{{{175, 125}, {27, 227}}, 0x1.6c8p-1f, 0x1.178p-1f, 139},
+                         {{{7, 153}, {121, 223}}, 0x1.bc8p-1f, 0x1.0fp-2f, 135},
+                         {{{105, 37}, {75, 40}}, 0x1.69cp-1f, 0x1.4ecp-3f, 76},
+                         {{{108, 158}, {199, 253}}, 0x1.14bp-1f, 0x1.a2p-4f, 163}};
+  for (const TCase& c : cases) {
+    const TBitmap s = test::Make(2, 2, [&](int x, int y) { return test::Grey(c.grey[x][y]); });
+    // The same sample at whole pictures' distance, wrapped in one step or
+    // by the remainder, at every place of a step.
+    TPoints p;
+    for (int i = 0; i < 40; ++i) p.Add(c.x + static_cast<float>(2 * (i % 5)), c.y + static_cast<float>(2 * (i % 3)));
+    ExpectRowsAsWritten(s, p, "sum of " + std::to_string(c.byte));
+    EXPECT_EQ(WrappedSampleAsWritten(s, c.x, c.y).Blue, c.byte);
+  }
+}
+
 TEST_P(SamplerRows, PointsTheRuleRejectsRaiseItsErrorFromARow) {
   // A NaN or a coordinate past the 64-bit range among ordinary points: the
   // row fails as the rule does, without reading outside the picture.
