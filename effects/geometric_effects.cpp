@@ -14,6 +14,7 @@
 
 #include "effects/effect_routines.h"
 #include "effects/remap_points.h"
+#include "effects/remap_sampler.h"
 #include "effects/row_bands.h"
 #include "imaging/color.h"
 #include "imaging/drawing.h"
@@ -192,8 +193,8 @@ class Sampler {
   }
 
   // The samples of n points, written as Put writes them, in the points'
-  // order. Steps of eight points go through AVX2 lanes where the processor
-  // has them, then groups of four whose weights are all plain through SSE2
+  // order. Steps of sixteen points go through AVX-512 lanes where the
+  // processor has them, steps of eight through AVX2 lanes, then groups of four whose weights are all plain through SSE2
   // lanes; any point the lanes cannot take, and the last points, through
   // At. Only the rows' bytes are written, so the order of writing cannot
   // matter.
@@ -204,8 +205,10 @@ class Sampler {
       return;
     }
 #ifdef QV_SAMPLER_LANES
-    static const bool avx2 = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
-    if (avx2 && lanes_) x = EightsAvx2(points, n, out);
+    if (lanes_) {
+      if (SamplerAvx512()) x = SixteensAvx512(points, n, out);
+      if (SamplerLanes()) x += EightsAvx2(points + x, n - x, out + 3 * x);
+    }
 #endif
     for (; x + 4 <= n; x += 4)
         if (!FourPlain(points + x, out + 3 * x))
@@ -340,6 +343,8 @@ class Sampler {
   // The samples of the first n - n % 8 points, eight at a time; returns how
   // many points it did.
   int32_t EightsAvx2(const remap::TSourcePoint* points, int32_t n, uint8_t* out) const;
+  // The same, sixteen at a time: the first n - n % 16 points.
+  int32_t SixteensAvx512(const remap::TSourcePoint* points, int32_t n, uint8_t* out) const;
 #endif
 
   int32_t SW_, SH_;
@@ -574,6 +579,202 @@ __attribute__((target("avx2,fma"))) int32_t Sampler::EightsAvx2(const remap::TSo
   return x;
 }
 
+// The sixteen-point steps: the eight-point steps' operations, lane for
+// lane, in 512-bit registers. Every float operation is the same IEEE
+// operation on the same operands in the same order (a vector lane rounds as
+// the narrower lane does), every integer step and every compare the same,
+// so each lane's weights, offsets, vouching and bytes are those of the
+// eight-point steps, whose exactness is argued above; only the lanes' masks
+// are held in mask registers instead of vectors.
+#define QV_SAMPLER_WIDE __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw")))
+
+// GCC 12's AVX-512 conversions start from a register they leave unset on
+// purpose, and warn of it where they are inlined.
+#if !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#pragma GCC diagnostic ignored "-Wuninitialized"
+#endif
+
+namespace wide {
+
+// |i| mod size for eight lanes, by the double quotient (see lanes::Axis).
+QV_SAMPLER_WIDE inline __m256i Remainder(__m256i i, int32_t size) {
+  const __m512d sizeD = _mm512_set1_pd(size);
+  const __m512d a = _mm512_abs_pd(_mm512_cvtepi32_pd(i));
+  const __m512d q = _mm512_roundscale_pd(_mm512_div_pd(a, sizeD), _MM_FROUND_TO_ZERO | _MM_FROUND_NO_EXC);
+  return _mm512_cvttpd_epi32(_mm512_sub_pd(a, _mm512_mul_pd(q, sizeD)));
+}
+
+// lanes::Axis for sixteen coordinates; the mask of the lanes the plain path
+// may take.
+QV_SAMPLER_WIDE inline __mmask16 Axis(__m512 v, int32_t size, __m512i& wrapped, __m512& w0, __m512& w1) {
+  const __mmask16 inRange = _mm512_cmp_ps_mask(_mm512_abs_ps(v), _mm512_set1_ps(2147483648.0f), _CMP_LT_OQ);
+  const __m512i i = _mm512_cvttps_epi32(v);
+  const __m512 whole = _mm512_cvtepi32_ps(i);
+  const __mmask16 negative = _mm512_cmp_ps_mask(v, _mm512_setzero_ps(), _CMP_LT_OQ);
+  const __m512 fraction = _mm512_mask_sub_ps(_mm512_sub_ps(v, whole), negative, whole, v);
+  const __m512 rest = _mm512_sub_ps(_mm512_set1_ps(1.0f), fraction);
+  w0 = _mm512_mask_blend_ps(negative, rest, fraction);
+  w1 = _mm512_mask_blend_ps(negative, fraction, rest);
+  const __mmask16 plain =
+      _mm512_cmp_ps_mask(fraction, _mm512_setzero_ps(), _CMP_EQ_OQ) |
+      (_mm512_cmp_ps_mask(fraction, _mm512_set1_ps(0x1p-10f), _CMP_GE_OQ) &
+       _mm512_cmp_ps_mask(fraction, _mm512_set1_ps(1.0f - 0x1p-10f), _CMP_LE_OQ));
+  const __mmask16 good = inRange & plain;
+
+  // One step of wrapping for -size < i < 2 size (unsigned i + size-1 at
+  // most 3 size - 2, below 2^31), the double remainder otherwise.
+  const __m512i sizeV = _mm512_set1_epi32(size), last = _mm512_set1_epi32(size - 1);
+  const __mmask16 near = _mm512_cmple_epu32_mask(_mm512_add_epi32(i, last), _mm512_set1_epi32(3 * size - 2));
+  const __mmask16 below = _mm512_cmplt_epi32_mask(i, _mm512_setzero_si512());
+  if ((good & ~near) == 0) [[likely]] {
+    const __mmask16 beyond = _mm512_cmpgt_epi32_mask(i, last);
+    const __m512i back = _mm512_mask_sub_epi32(i, beyond, i, sizeV);
+    wrapped = _mm512_mask_add_epi32(back, below, back, last);
+    return good;
+  }
+  const __m512i r = _mm512_inserti64x4(_mm512_castsi256_si512(Remainder(_mm512_castsi512_si256(i), size)),
+                                       Remainder(_mm512_extracti64x4_epi64(i, 1), size), 1);
+  wrapped = _mm512_mask_sub_epi32(r, below, last, r);
+  return good;
+}
+
+// The eight bytes at base + at[l] and at base + at[l + 1] in each 128-bit
+// lane, for l = l0, l0 + 4, l0 + 8, l0 + 12.
+QV_SAMPLER_WIDE inline __m128i PairOfReads(const uint8_t* a, const uint8_t* b) {
+  const __m128d low = _mm_castsi128_pd(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)));
+  return _mm_castpd_si128(_mm_loadh_pd(low, reinterpret_cast<const double*>(b)));
+}
+
+QV_SAMPLER_WIDE inline __m512i Pairs(const uint8_t* base, const int32_t* at, int l0) {
+  const __m256i low = _mm256_set_m128i(PairOfReads(base + at[l0 + 4], base + at[l0 + 5]),
+                                       PairOfReads(base + at[l0], base + at[l0 + 1]));
+  const __m256i high = _mm256_set_m128i(PairOfReads(base + at[l0 + 12], base + at[l0 + 13]),
+                                        PairOfReads(base + at[l0 + 8], base + at[l0 + 9]));
+  return _mm512_inserti64x4(_mm512_castsi256_si512(low), high, 1);
+}
+
+}  // namespace wide
+
+QV_SAMPLER_WIDE int32_t Sampler::SixteensAvx512(const remap::TSourcePoint* points, int32_t n,
+                                               uint8_t* out) const {
+  const uint8_t* const base = rows_[0];
+  const __m512i stride = _mm512_set1_epi32(stride_), lastPair = _mm512_set1_epi32(lastPair_);
+  const __m512i firstRowStart = _mm512_set1_epi32(firstRowStart_);
+  const __m512i lastColumn = _mm512_set1_epi32(SW_ - 1), lastRow = _mm512_set1_epi32(SH_ - 1);
+  // Channel c of two points' reads, as lanes::ChannelOfPairs, in each
+  // 128-bit lane.
+  __m512i channelMask[3];
+  for (int c = 0; c < 3; ++c) {
+    const char z = -1;
+    const char l0 = static_cast<char>(c), l1 = static_cast<char>(8 + c);
+    const char r0 = static_cast<char>(3 + c), r1 = static_cast<char>(11 + c);
+    channelMask[c] = _mm512_broadcast_i32x4(_mm_setr_epi8(l0, z, z, z, l1, z, z, z, r0, z, z, z, r1, z, z, z));
+  }
+  // The coordinates come apart in the points' order: x from the even
+  // floats of sixteen points, y from the odd ones.
+  const __m512i evens = _mm512_setr_epi32(0, 2, 4, 6, 8, 10, 12, 14, 16, 18, 20, 22, 24, 26, 28, 30);
+  const __m512i odds = _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
+  // Three bytes of each 32-bit lane side by side in each 128-bit lane, then
+  // the four lanes' twelve bytes joined into 48.
+  const __m512i pack = _mm512_broadcast_i32x4(_mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1));
+  const __m512i joinLanes = _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 3, 7, 11, 15);
+
+  // Runs of steps in two passes, as in the eight-point steps.
+  constexpr int kRunSteps = 4;
+  struct alignas(64) TStep {
+    __m512 weight[2][2];  // [column][row]
+    int32_t at[2][16];    // [row][lane]
+    uint32_t vouched;
+  };
+  TStep steps[kRunSteps];
+
+  int32_t x = 0;
+  while (x + 16 <= n) {
+    const int run = std::min<int32_t>(kRunSteps, (n - x) / 16);
+    for (int k = 0; k < run; ++k) {
+      TStep& step = steps[k];
+      const remap::TSourcePoint* p = points + x + 16 * k;
+      const __m512 a = _mm512_loadu_ps(&p[0].x), b = _mm512_loadu_ps(&p[8].x);
+      const __m512 px = _mm512_permutex2var_ps(a, evens, b);
+      const __m512 py = _mm512_permutex2var_ps(a, odds, b);
+
+      __m512i x0, y0;
+      __m512 col0, col1, row0, row1;
+      __mmask16 good = wide::Axis(px, SW_, x0, col0, col1) & wide::Axis(py, SH_, y0, row0, row1);
+      good &= static_cast<__mmask16>(~_mm512_cmpeq_epi32_mask(x0, lastColumn));
+      const __m512i column = _mm512_add_epi32(x0, _mm512_add_epi32(x0, x0));
+      const __m512i row0Offset = _mm512_mullo_epi32(y0, stride);
+      const __m512i row1Offset = _mm512_mask_blend_epi32(_mm512_cmpeq_epi32_mask(y0, lastRow),
+                                                         _mm512_add_epi32(row0Offset, stride), _mm512_setzero_si512());
+      const __m512i at0 = _mm512_add_epi32(row0Offset, column), at1 = _mm512_add_epi32(row1Offset, column);
+      good &= static_cast<__mmask16>(~(_mm512_cmpgt_epi32_mask(at0, lastPair) | _mm512_cmpgt_epi32_mask(at1, lastPair)));
+      _mm512_storeu_si512(step.at[0], _mm512_mask_blend_epi32(good, firstRowStart, at0));
+      _mm512_storeu_si512(step.at[1], _mm512_mask_blend_epi32(good, firstRowStart, at1));
+      step.vouched = good;
+
+      _mm512_storeu_ps(&step.weight[0][0], _mm512_mul_ps(col0, row0));
+      _mm512_storeu_ps(&step.weight[0][1], _mm512_mul_ps(col0, row1));
+      _mm512_storeu_ps(&step.weight[1][0], _mm512_mul_ps(col1, row0));
+      _mm512_storeu_ps(&step.weight[1][1], _mm512_mul_ps(col1, row1));
+    }
+
+    for (int k = 0; k < run; ++k) {
+      const TStep& step = steps[k];
+      const remap::TSourcePoint* p = points + x + 16 * k;
+      uint8_t* o = out + 3 * (x + 16 * k);
+      __m512 channel[2][2][3];  // [row][column][channel]
+      for (int r = 0; r < 2; ++r) {
+        // Points 4j, 4j+1 in lane j of the first, 4j+2, 4j+3 of the second:
+        // the unpacks then give the left and the right pixels' channels of
+        // points 4j .. 4j+3 in lane j, in the points' order.
+        const __m512i first = wide::Pairs(base, step.at[r], 0);
+        const __m512i second = wide::Pairs(base, step.at[r], 2);
+        for (int c = 0; c < 3; ++c) {
+          const __m512i f = _mm512_shuffle_epi8(first, channelMask[c]);
+          const __m512i s = _mm512_shuffle_epi8(second, channelMask[c]);
+          channel[r][0][c] = _mm512_cvtepi32_ps(_mm512_unpacklo_epi64(f, s));
+          channel[r][1][c] = _mm512_cvtepi32_ps(_mm512_unpackhi_epi64(f, s));
+        }
+      }
+      const __m512 w00 = _mm512_loadu_ps(&step.weight[0][0]), w01 = _mm512_loadu_ps(&step.weight[0][1]);
+      const __m512 w10 = _mm512_loadu_ps(&step.weight[1][0]), w11 = _mm512_loadu_ps(&step.weight[1][1]);
+      // The sums in the rule's tap order, each fused step the rule's one
+      // rounding of an exact extended sum (see the eight-point steps).
+      __m512 sum[3];
+      for (int c = 0; c < 3; ++c) {
+        sum[c] = _mm512_mul_ps(channel[0][0][c], w00);
+        sum[c] = _mm512_fmadd_ps(channel[1][0][c], w01, sum[c]);
+        sum[c] = _mm512_fmadd_ps(channel[0][1][c], w10, sum[c]);
+        sum[c] = _mm512_fmadd_ps(channel[1][1][c], w11, sum[c]);
+      }
+      // Nearest, ties to even, in the current rounding mode as the narrower
+      // steps round; the integers are bytes.
+      const __m512i bytes = _mm512_or_si512(
+          _mm512_cvtps_epi32(sum[0]), _mm512_or_si512(_mm512_slli_epi32(_mm512_cvtps_epi32(sum[1]), 8),
+                                                      _mm512_slli_epi32(_mm512_cvtps_epi32(sum[2]), 16)));
+      const __m512i packed = _mm512_permutexvar_epi32(joinLanes, _mm512_shuffle_epi8(bytes, pack));
+      // Exactly the sixteen points' 48 bytes.
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(o), _mm512_castsi512_si256(packed));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32), _mm512_extracti32x4_epi32(packed, 2));
+
+      if (step.vouched != 0xFFFF) [[unlikely]]
+        for (uint32_t left = ~step.vouched & 0xFFFF; left != 0; left &= left - 1) {
+          const int point = __builtin_ctz(left);
+          Put(o + 3 * point, At(p[point].x, p[point].y));
+        }
+    }
+    x += 16 * run;
+  }
+  return x;
+}
+
+#if !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
+#undef QV_SAMPLER_WIDE
+
 #endif  // QV_SAMPLER_LANES
 
 // The largest picture side for which the remaps take their quick points.
@@ -628,6 +829,29 @@ void TilePixels(const TBitmap& S, TBitmap& R, int32_t Amount) {
   for (int32_t i = 0; i < n; ++i)
     for (int32_t j = 0; j < n; ++j) CopySurface(tile, R, j * tw, i * th);
 }
+
+#ifdef QV_SAMPLER_LANES
+namespace {
+bool samplerWideAllowed = true;
+}  // namespace
+
+void SetSamplerAvx512(bool allowed) { samplerWideAllowed = allowed; }
+
+bool SamplerAvx512() {
+  static const bool ok = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
+  return ok && samplerWideAllowed && !PlainPathsOnly();
+}
+
+bool SamplerLanes() {
+  static const bool ok = __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma");
+  return ok && !PlainPathsOnly();
+}
+#else
+void SetSamplerAvx512(bool) {}
+bool SamplerAvx512() { return false; }
+bool SamplerLanes() { return false; }
+#endif
 
 TSample WrappedSample(const TBitmap& S, float px, float py) { return Sampler(S).At(px, py); }
 

@@ -13,8 +13,8 @@
 
 namespace qv {
 
-// Pictures with fewer pixels run on the calling thread alone: starting
-// threads would cost more than it saves.
+// Pictures with fewer pixels run on the calling thread alone: handing
+// bands to other threads would cost more than it saves.
 inline constexpr int64_t kBandedPixels = 1000000;
 
 // The number of threads for large pictures; 0 (the default) means one per

@@ -1,5 +1,5 @@
-// The remaps' wrapped sample taken a row at a time (eight points to a step
-// where the processor allows), against the sample as written, on the
+// The remaps' wrapped sample taken a row at a time (sixteen or eight points
+// to a step where the processor allows, each width tested), against the sample as written, on the
 // pictures and points where a row can go wrong: tiny pictures whose rows
 // have no padding, both row orders in memory, the last pixel in memory,
 // wraps of every kind, whole-number points, weights too small for the quick
@@ -14,12 +14,28 @@
 
 #include "effects/effect_image.h"
 #include "effects/effect_routines.h"
+#include "effects/remap_sampler.h"
 #include "effects/row_bands.h"
 #include "effects/tests/surfaces.h"
 #include "imaging/exceptions.h"
 
 namespace qv {
 namespace {
+
+// Each test with the sixteen-point steps allowed, and forbidden (so that
+// the eight-point steps take the rows).
+class SamplerRows : public ::testing::TestWithParam<bool> {
+ protected:
+  void SetUp() override {
+    SetPlainPathsOnly(false);
+    SetSamplerAvx512(GetParam());
+    if (GetParam() && !SamplerAvx512()) GTEST_SKIP() << "no AVX-512 on this processor";
+  }
+  void TearDown() override {
+    SetPlainPathsOnly(false);
+    SetSamplerAvx512(true);
+  }
+};
 
 struct TPoints {
   std::vector<float> x, y;
@@ -97,7 +113,7 @@ void ExpectRowsAsWritten(const TBitmap& s, const TPoints& p, const std::string& 
   SetPlainPathsOnly(false);
 }
 
-TEST(SamplerRows, TinyPicturesInBothRowOrdersAgreeWithTheRule) {
+TEST_P(SamplerRows, TinyPicturesInBothRowOrdersAgreeWithTheRule) {
   // Widths 4 and 8 have rows without padding: there the last pixel in
   // memory (row 0 bottom-up, the last row top-down) ends the buffer, and a
   // read past it would show under the address sanitizer. Width 1 has no
@@ -112,7 +128,7 @@ TEST(SamplerRows, TinyPicturesInBothRowOrdersAgreeWithTheRule) {
       }
 }
 
-TEST(SamplerRows, ChannelsAtTheirExtremesRoundAsTheRuleDoes) {
+TEST_P(SamplerRows, ChannelsAtTheirExtremesRoundAsTheRuleDoes) {
   // White and black neighbours: sums near 255 (where the weights' rounding
   // can carry a sum past 255) and sums of exact halves that round to even.
   const TBitmap s = test::Make(6, 4, [](int x, int y) { return (x + y) % 2 ? test::Grey(255) : test::Px{0, 1, 254}; });
@@ -125,7 +141,34 @@ TEST(SamplerRows, ChannelsAtTheirExtremesRoundAsTheRuleDoes) {
   ExpectRowsAsWritten(s, p, "extremes");
 }
 
-TEST(SamplerRows, PointsTheRuleRejectsRaiseItsErrorFromARow) {
+TEST_P(SamplerRows, EachTapIsAddedWithOneRounding) {
+  // Grey 2 x 2 pictures and points whose exact sum lies within 2^-13 of a
+  // half: there, rounding channel x weight to float before adding it
+  // (instead of rounding the sum once) moves the sum off or onto the half
+  // and changes the byte. Columns then rows of each picture, the point, and
+  // the byte worked out by an independent script with one rounding a tap
+  // (the other would give 140, 134, 77, 162).
+  struct TCase {
+    int grey[2][2];  // [column][row]
+    float x, y;
+    int byte;
+  };
+  const TCase cases[] = {{{{175, 125}, {27, 227}}, 0x1.6c8p-1f, 0x1.178p-1f, 139},
+                         {{{7, 153}, {121, 223}}, 0x1.bc8p-1f, 0x1.0fp-2f, 135},
+                         {{{105, 37}, {75, 40}}, 0x1.69cp-1f, 0x1.4ecp-3f, 76},
+                         {{{108, 158}, {199, 253}}, 0x1.14bp-1f, 0x1.a2p-4f, 163}};
+  for (const TCase& c : cases) {
+    const TBitmap s = test::Make(2, 2, [&](int x, int y) { return test::Grey(c.grey[x][y]); });
+    // The same sample at whole pictures' distance, wrapped in one step or
+    // by the remainder, at every place of a step.
+    TPoints p;
+    for (int i = 0; i < 40; ++i) p.Add(c.x + static_cast<float>(2 * (i % 5)), c.y + static_cast<float>(2 * (i % 3)));
+    ExpectRowsAsWritten(s, p, "sum of " + std::to_string(c.byte));
+    EXPECT_EQ(WrappedSampleAsWritten(s, c.x, c.y).Blue, c.byte);
+  }
+}
+
+TEST_P(SamplerRows, PointsTheRuleRejectsRaiseItsErrorFromARow) {
   // A NaN or a coordinate past the 64-bit range among ordinary points: the
   // row fails as the rule does, without reading outside the picture.
   const TBitmap s = test::Pattern(4, 3);
@@ -142,7 +185,7 @@ TEST(SamplerRows, PointsTheRuleRejectsRaiseItsErrorFromARow) {
     }
 }
 
-TEST(SamplerRows, RemapsAreTheSameOnBothPaths) {
+TEST_P(SamplerRows, RemapsAreTheSameOnBothPaths) {
   // Whole pictures, with rows with and without padding and the remaps'
   // wraps at the corners: the rows of eight against the point-by-point
   // path (itself checked against the rule).
@@ -161,6 +204,9 @@ TEST(SamplerRows, RemapsAreTheSameOnBothPaths) {
       EXPECT_TRUE(test::SamePixels(fast[1], plain[1])) << "fish-eye " << w << "x" << h << " amount " << amount;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Widths, SamplerRows, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) { return info.param ? "Avx512" : "Avx2"; });
 
 }  // namespace
 }  // namespace qv

@@ -3,6 +3,7 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "effects/effect_image.h"
@@ -83,6 +84,28 @@ TEST_F(RowBands, PlainPathsGiveTheSameBytes) {
     EXPECT_TRUE(test::SamePixels(Apply(picture, effect), featured));
     SetPlainPathsOnly(false);
   }
+}
+
+TEST_F(RowBands, EffectsOnTwoThreadsAtOnceShareTheWorkers) {
+  // Two callers at once: one has the workers, the other runs its bands
+  // alone; both get the one-thread bytes, and the workers serve later
+  // effects as before.
+  const TBitmap picture = test::Pattern(1031, 1001);
+  auto twist = [](TProEffectImage& i) { i.Effect_Twist(150); };
+  auto contrast = [](TProEffectImage& i) { i.Effect_Contrast(90); };
+  SetEffectThreads(1);
+  const TBitmap twisted = Apply(picture, twist), contrasted = Apply(picture, contrast);
+  SetEffectThreads(3);
+  for (int round = 0; round < 3; ++round) {
+    TBitmap a, b;
+    std::thread first([&] { a = Apply(picture, twist); });
+    std::thread second([&] { b = Apply(picture, contrast); });
+    first.join();
+    second.join();
+    EXPECT_TRUE(test::SamePixels(a, twisted)) << round;
+    EXPECT_TRUE(test::SamePixels(b, contrasted)) << round;
+  }
+  EXPECT_TRUE(test::SamePixels(Apply(picture, twist), twisted));
 }
 
 TEST_F(RowBands, TheTopmostFailingBandsErrorIsRaised) {
