@@ -40,8 +40,9 @@ namespace {
 // every read comes from those two, so the channels form one stencil over
 // bytes (the left and right columns lie 3d bytes away), which the compiler
 // turns into vector code.
-uint8_t BlurMiddle(uint8_t* __restrict row, const uint8_t* __restrict upper, const uint8_t* __restrict lower,
-                   size_t begin, size_t end, size_t offset) {
+[[gnu::always_inline]] inline uint8_t BlurMiddleBytes(uint8_t* __restrict row, const uint8_t* __restrict upper,
+                                                      const uint8_t* __restrict lower, size_t begin, size_t end,
+                                                      size_t offset) {
   uint8_t changed = 0;
   for (size_t i = begin; i < end; ++i) {
     const uint8_t v =
@@ -52,6 +53,43 @@ uint8_t BlurMiddle(uint8_t* __restrict row, const uint8_t* __restrict upper, con
   return changed;
 }
 
+using BlurMiddleFn = uint8_t (*)(uint8_t*, const uint8_t*, const uint8_t*, size_t, size_t, size_t);
+
+uint8_t BlurMiddlePlain(uint8_t* __restrict row, const uint8_t* __restrict upper, const uint8_t* __restrict lower,
+                        size_t begin, size_t end, size_t offset) {
+  return BlurMiddleBytes(row, upper, lower, begin, end, offset);
+}
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+// The same integer loop, vectorised 32 and 64 bytes wide where the
+// processor has AVX2 or AVX-512: the blur passes over the whole picture
+// several times, and the 16-byte form was as slow as its analogue.
+__attribute__((target("avx2"))) uint8_t BlurMiddleAvx2(uint8_t* __restrict row, const uint8_t* __restrict upper,
+                                                       const uint8_t* __restrict lower, size_t begin, size_t end,
+                                                       size_t offset) {
+  return BlurMiddleBytes(row, upper, lower, begin, end, offset);
+}
+
+__attribute__((target("avx512f,avx512bw"))) uint8_t BlurMiddleAvx512(uint8_t* __restrict row,
+                                                                    const uint8_t* __restrict upper,
+                                                                    const uint8_t* __restrict lower, size_t begin,
+                                                                    size_t end, size_t offset) {
+  return BlurMiddleBytes(row, upper, lower, begin, end, offset);
+}
+#endif
+
+BlurMiddleFn ChooseBlurMiddle() {
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  static const bool avx512 = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw");
+  if (!PlainPathsOnly()) {
+    if (avx512) return &BlurMiddleAvx512;
+    if (avx2) return &BlurMiddleAvx2;
+  }
+#endif
+  return &BlurMiddlePlain;
+}
+
 }  // namespace
 
 bool SplitBlurPass(TBitmap& B, int32_t d) {
@@ -59,6 +97,7 @@ bool SplitBlurPass(TBitmap& B, int32_t d) {
   uint8_t changed = 0;
   const int32_t W = B.Width(), H = B.Height();
   const int64_t dd = d;
+  const BlurMiddleFn BlurMiddle = ChooseBlurMiddle();
   for (int32_t y = 0; y < H; ++y) {
     // Falling back to the row itself above, but to H - y (counted from the
     // far edge) below. Row 0 therefore fetches row H whenever d >= H, and

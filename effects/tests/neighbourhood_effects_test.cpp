@@ -6,6 +6,7 @@
 
 #include "effects/effect_image.h"
 #include "effects/effect_routines.h"
+#include "effects/row_bands.h"
 #include "effects/tests/surfaces.h"
 #include "imaging/exceptions.h"
 
@@ -291,14 +292,20 @@ void LiteralSplitBlurPass(TBitmap& B, int d) {
 TEST(SplitBlur, EveryDistanceMatchesThePassPixelByPixel) {
   // Wide enough for the rows read only from other rows to take the byte
   // stencil, with the edge columns and the rows that read themselves around it.
-  for (auto [w, h] : {std::pair{41, 23}, std::pair{8, 30}, std::pair{64, 9}})
-    for (int d : {1, 2, 3, 5, 8}) {
-      if (d >= h) continue;
-      TBitmap expected = test::Pattern(w, h);
-      LiteralSplitBlurPass(expected, d);
-      EXPECT_TRUE(test::SamePixels(Apply(test::Pattern(w, h), [=](auto& i) { i.Effect_SplitBlur(d); }), expected))
-          << w << "x" << h << " distance " << d;
-    }
+  // Both the processor's vector paths and the plain one; 200 wide leaves
+  // the widest steps a tail.
+  for (bool plain : {false, true}) {
+    SetPlainPathsOnly(plain);
+    for (auto [w, h] : {std::pair{41, 23}, std::pair{8, 30}, std::pair{64, 9}, std::pair{200, 7}})
+      for (int d : {1, 2, 3, 5, 8}) {
+        if (d >= h) continue;
+        TBitmap expected = test::Pattern(w, h);
+        LiteralSplitBlurPass(expected, d);
+        EXPECT_TRUE(test::SamePixels(Apply(test::Pattern(w, h), [=](auto& i) { i.Effect_SplitBlur(d); }), expected))
+            << w << "x" << h << " distance " << d << (plain ? " plain" : "");
+      }
+  }
+  SetPlainPathsOnly(false);
 }
 
 }  // namespace
