@@ -474,16 +474,36 @@ void TKelvoGradient::PaintRadialBands(int32_t CenterX, int32_t CenterY, TBitmap&
     }
     for (uint32_t& c : colors) c = bgr(c);
   }
+  // Pixels mirrored about the centre have the same s, so an opaque row
+  // mirrored about it (2 CenterY - y, painted already) is copied whole, and
+  // within a row the pixels right of the centre copy their mirror on the
+  // left (2 CenterX - x), whose four bytes are all painted by then: it lies
+  // at least two pixels to the left.
+  const int64_t mirrorRows = 2 * static_cast<int64_t>(CenterY);
+  const int64_t mirrorColumns = 2 * static_cast<int64_t>(CenterX);
+  const size_t rowBytes = 3 * static_cast<size_t>(surface_width_);
   for (int32_t y = 0; y < surface_height_; ++y) {
     uint8_t* row = bitmap.PixelRow(y);
     const int64_t dy = static_cast<int64_t>(y) - CenterY;
+    if (opaque && mirrorRows - y >= 0 && mirrorRows - y < y) {
+      std::memcpy(row, bitmap.PixelRow(static_cast<int32_t>(mirrorRows - y)), rowBytes);
+      continue;
+    }
     if (opaque) {
       const int32_t last = surface_width_ - 1;
-      for (int32_t x = 0; x < last; ++x) {
-        const int64_t dx = static_cast<int64_t>(x) - CenterX;
-        const uint32_t c = colorOf(dx * dx + dy * dy);
-        std::memcpy(row + 3 * x, &c, 4);
-      }
+      auto paint = [&](int32_t from, int32_t to) {
+        for (int32_t x = from; x < to; ++x) {
+          const int64_t dx = static_cast<int64_t>(x) - CenterX;
+          const uint32_t c = colorOf(dx * dx + dy * dy);
+          std::memcpy(row + 3 * x, &c, 4);
+        }
+      };
+      // Columns CenterX + 1 .. 2 CenterX have their mirror in the row.
+      const int32_t copyFrom = static_cast<int32_t>(std::clamp<int64_t>(static_cast<int64_t>(CenterX) + 1, 0, last));
+      const int32_t copyTo = static_cast<int32_t>(std::clamp<int64_t>(mirrorColumns + 1, copyFrom, last));
+      paint(0, copyFrom);
+      for (int32_t x = copyFrom; x < copyTo; ++x) std::memcpy(row + 3 * x, row + 3 * (mirrorColumns - x), 4);
+      paint(copyTo, last);
       const int64_t dx = static_cast<int64_t>(last) - CenterX;
       const uint32_t c = colorOf(dx * dx + dy * dy);
       row[3 * last] = c & 0xFF;

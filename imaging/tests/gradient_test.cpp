@@ -312,7 +312,10 @@ TEST(Gradient, ShortcutsPaintExactlyWhatThePerPixelRuleGives) {
   };
   const struct { int w, h, cx, cy; } shapes[] = {
       {97, 23, 0, 0}, {31, 40, 15, 20}, {50, 7, -30, 100}, {1, 1, 0, 0}, {64, 3, 70, -5}, {2, 90, 1, 45},
-      {885, 147, 0, 0}, {300, 200, 150, 40}};  // the preview, and a centre inside a wide picture
+      {885, 147, 0, 0}, {300, 200, 150, 40},  // the preview, and a centre inside a wide picture
+      // Centres whose mirrored rows and columns end inside the picture, at
+      // its edge or beyond it, and the preview's own centre.
+      {40, 9, 35, 4}, {17, 5, 16, 2}, {17, 6, 8, 5}, {884, 146, 442, 73}, {885, 147, 442, 73}, {3, 3, 1, 1}};
   for (const auto& stops : stopSets)
     for (auto type : {gtLinear, gtRadial})
       for (bool reverse : {false, true})
