@@ -108,6 +108,27 @@ TEST_F(RowBands, EffectsOnTwoThreadsAtOnceShareTheWorkers) {
   EXPECT_TRUE(test::SamePixels(Apply(picture, twist), twisted));
 }
 
+TEST_F(RowBands, InvertCoversUnpaddedRowsEndToEnd) {
+  // 256 pixels make rows of 768 bytes, without padding, so each band is one
+  // run of bytes; over a megapixel, on several threads, and on the plain path.
+  const TBitmap picture = test::Make(256, 4000, [](int x, int y) {
+    return test::Px{(x + y) % 256, (x * 7 + y * 3) % 256, (x * 13 + 5 * y) % 256};
+  });
+  for (bool plain : {false, true})
+    for (int threads : {1, 3}) {
+      SetPlainPathsOnly(plain);
+      SetEffectThreads(threads);
+      const TBitmap inverted = Apply(picture, [](auto& i) { i.Effect_Invert(); });
+      int wrong = 0;
+      for (int y = 0; y < 4000; ++y)
+        for (int x = 0; x < 256; ++x) {
+          const test::Px in = test::At(picture, x, y), out = test::At(inverted, x, y);
+          wrong += out.b != 255 - in.b || out.g != 255 - in.g || out.r != 255 - in.r;
+        }
+      EXPECT_EQ(wrong, 0) << (plain ? "plain" : "vector") << " on " << threads << " threads";
+    }
+}
+
 TEST_F(RowBands, TheTopmostFailingBandsErrorIsRaised) {
   // Bands below fail with other errors; one thread would have met the top
   // one first.
