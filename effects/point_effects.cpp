@@ -578,7 +578,7 @@ void GrayScalePixels(TBitmap& B) {
   const std::vector<uint8_t*> rows = RowsInMemoryOrder(B);
   ForRowBands(B.Width(), B.Height(), [&](int32_t y0, int32_t y1) {
 #ifdef QV_GRAY_AVX2
-    std::vector<HalfwayGroup> groups(static_cast<size_t>(B.Width()) / 32 + 1);
+    std::vector<HalfwayGroup> groups(avx512 ? 0 : static_cast<size_t>(B.Width()) / 32 + 1);
     std::vector<uint64_t> masks(avx512 ? static_cast<size_t>(B.Width()) / 64 + 1 : 0);
     std::vector<uint16_t> columns(avx512 ? static_cast<size_t>(B.Width()) + 64 : 0);
     std::vector<uint8_t> levels(avx512 ? static_cast<size_t>(B.Width()) : 0);

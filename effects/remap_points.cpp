@@ -31,16 +31,19 @@ constexpr double kPiD = 3.141592653589793;         // within 2^-52 of pi
 constexpr double kHalfPiD = 1.5707963267948966;    // within 2^-53 of pi / 2
 constexpr float kHalfPiF = 1.5707963705062866f;
 
-// atan(i / 64) for i = 0 .. 64, from the x87 arctangent, rounded to double.
-struct ArcTanTable {
-  std::array<double, 65> value{};
-  ArcTanTable() {
-    for (int i = 0; i <= 64; ++i) value[i] = static_cast<double>(xmath::ArcTan(i / 64.0L));
-  }
-};
-const ArcTanTable kArcTan;
-
 }  // namespace
+
+const double* ArcTanSteps() {
+  // atan(i / 64) for i = 0 .. 64, from the x87 arctangent, rounded to double.
+  struct Table {
+    std::array<double, 65> value{};
+    Table() {
+      for (int i = 0; i <= 64; ++i) value[i] = static_cast<double>(xmath::ArcTan(i / 64.0L));
+    }
+  };
+  static const Table table;
+  return table.value.data();
+}
 
 namespace {
 
@@ -87,7 +90,7 @@ inline double ArcTanUnit(double a) {
   const double t = (a - c) / (1 + a * c);
   const double t2 = t * t;
   const double series = t + t * t2 * (-1.0 / 3 + t2 * (1.0 / 5 + t2 * (-1.0 / 7 + t2 * (1.0 / 9))));
-  return kArcTan.value[i] + series;
+  return ArcTanSteps()[i] + series;
 }
 
 // arctan(y / x) for x != 0 from the smaller magnitude over the larger one,

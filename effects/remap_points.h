@@ -39,6 +39,8 @@ inline constexpr double kTrigBound = 0x1p-49;  // absolute
 void SinCos(float angle, double& sine, double& cosine);
 inline constexpr double kArcTanBound = 0x1p-48;  // relative to the result
 double ArcTan(double q);
+// The arctangent's table, atan(i / 64) for i = 0 .. 64.
+const double* ArcTanSteps();
 
 // dx, dy: the pixel's offset from the centre (cx, cy), a multiple of 1/2
 // below 2^23 in size, as the remaps' offsets are.

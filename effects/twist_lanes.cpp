@@ -26,20 +26,6 @@ namespace qv::remap {
 
 namespace {
 
-// atan(i / 64), i = 0 .. 64: the quick form's table. Its arctangent gives
-// each entry unchanged at i / 64 (t and the series are 0 there, and
-// i / 64 <= 1 is not inverted), so the lanes read the same doubles.
-struct ArcTanTable {
-  alignas(64) std::array<double, 65> value{};
-  ArcTanTable() {
-    for (int i = 0; i <= 64; ++i) value[i] = ArcTan(i / 64.0);
-  }
-};
-const ArcTanTable& ArcTanSteps() {
-  static const ArcTanTable table;
-  return table;
-}
-
 using Mask = uint64_t;  // one bit a lane
 
 // Pixels go kGroups registers at a time, each operation applied to every
